@@ -1,0 +1,11 @@
+// v740ctl: the workflows of V740Control from the command line.
+#include "Commands.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("v740ctl"));
+    return Cli::Run(QCoreApplication::arguments().mid(1));
+}

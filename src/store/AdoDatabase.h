@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// Last-error numbers of the database layer; each is also a TextID.
+namespace DbError {
+enum : qint32 {
+    None = 0,
+    CreateConnection = 30103,
+    OpenConnection = 30104,
+    CreateRecordset = 30106,
+    OpenRecordset = 30108,
+    SetIndex = 30114,
+    Seek = 30115,
+    GetString = 30119,
+    GetLong = 30120,
+    GetDouble = 30121,
+    GetDate = 30122,
+    Move = 30138,
+    CreateCommand = 30139,
+    NoConnection = 30140,
+    NoRecordset = 30141,
+    CloseRecordset = 30142,
+    GetBool = 30143,
+    ConvertDouble = 30144,
+    Execute = 30145,
+    EmptyList = 30146,
+    BeginTrans = 30148,
+    CommitTrans = 30149,
+    RollbackTrans = 30150,
+    DateToSql = 30151,
+};
+}
+
+// One connection to one database file plus one current recordset. Values are read by
+// column name with strict types; every driver failure is shown to the user through the
+// notifier before the operation returns false. Recordsets are read-only snapshots, so
+// an open list never holds a lock that would keep a writer in another thread waiting.
+class CAdoDatabase {
+public:
+    CAdoDatabase();
+    ~CAdoDatabase();
+    CAdoDatabase(const CAdoDatabase&) = delete;
+    CAdoDatabase& operator=(const CAdoDatabase&) = delete;
+
+    // Opens folder/fileName, or fileName alone when the folder is empty. The file must exist.
+    bool Open(const QString& folder, const QString& fileName);
+    // Creates a new, empty database file and connects to it; fails if the file exists.
+    bool Create(const QString& folder, const QString& fileName);
+    bool IsOpen() const { return m_db != nullptr; }
+    QString FilePath() const { return m_path; }
+
+    bool OpenTable(const QString& tableName);
+    bool OpenQuery(const QString& sql);
+    bool CloseRecordset();
+
+    bool MoveFirst();
+    bool MoveLast();
+    bool MoveNext();
+    // True while a row of the current recordset is current.
+    bool HasRow() const;
+
+    bool SetIndex(const QString& indexName);
+    bool Seek(qint32 key);
+    bool Seek(const QString& key);
+
+    bool GetString(const QString& column, QString& value);
+    bool GetLong(const QString& column, qint32& value);
+    bool GetBool(const QString& column, int& value);
+    bool GetDateText(const QString& column, QString& value);
+    bool GetDate(const QString& column, QDateTime& value);
+    bool GetDouble(const QString& column, double& value);
+    // True if the current row has the column and its value is NULL.
+    bool IsNull(const QString& column) const;
+
+    bool SeekText(qint32 key, const QString& column, QString& value);
+
+    bool Execute(const QString& sql);
+    bool ExecuteAll(const QStringList& statements);
+    bool GetNewId(qint32& id);
+    // Rows changed by the last INSERT, UPDATE or DELETE.
+    int ChangedRows() const;
+
+    bool BeginTrans();
+    bool CommitTrans();
+    bool RollbackTrans();
+    bool InTransaction() const;
+
+    qint32 GetErrorNumber() const { return m_lastError; }
+
+    // "24.12.2019" -> "2019-12-24"; the parts are taken as they stand.
+    bool DateToSql(const QString& text, QString& sql);
+
+    sqlite3* Handle() const { return m_db; }
+
+    struct Value;
+    struct Recordset;
+
+private:
+    bool Connect(const QString& path, bool create);
+    void Close();
+    bool Fail(qint32 number);
+    void DriverError(int code, const QString& description = QString());
+    bool NeedConnection();
+    bool NeedRow();
+    const Value* Column(const QString& column, int* kind) const;
+    bool RunStatement(const QString& sql, std::unique_ptr<Recordset>& result, qint32 failNumber);
+
+    sqlite3* m_db = nullptr;
+    QString m_path;
+    std::unique_ptr<Recordset> m_rs;
+    qint32 m_lastError = 0;
+};
+
+// Text inside an SQL literal: every apostrophe doubled.
+QString SqlQuote(const QString& text);
+// The literal itself, apostrophes included.
+QString SqlLiteral(const QString& text);
+void AppendSqlLiteral(QString& sql, const QString& text);
+
+// Begins a transaction and rolls it back on destruction unless committed.
+class CTransaction {
+public:
+    explicit CTransaction(CAdoDatabase& db) : m_db(db), m_active(db.BeginTrans()) {}
+    ~CTransaction() {
+        if (m_active)
+            m_db.RollbackTrans();
+    }
+    CTransaction(const CTransaction&) = delete;
+    CTransaction& operator=(const CTransaction&) = delete;
+
+    bool IsActive() const { return m_active; }
+    bool Commit() {
+        if (!m_active)
+            return false;
+        m_active = false;
+        return m_db.CommitTrans();
+    }
+    bool Rollback() {
+        if (!m_active)
+            return false;
+        m_active = false;
+        return m_db.RollbackTrans();
+    }
+
+private:
+    CAdoDatabase& m_db;
+    bool m_active;
+};

@@ -1,0 +1,41 @@
+#include "UserSetUpInfo.h"
+
+#include "AdoDatabase.h"
+
+bool CUserSetUpInfo::RowExists(CAdoDatabase& db, int directory) {
+    if (!db.OpenTable(QStringLiteral("UserSetup")) || !db.SetIndex(QStringLiteral("IX_DirectoryTabID")))
+        return false;
+    const bool found = db.Seek(qint32(directory));
+    db.CloseRecordset();
+    return found;
+}
+
+bool CUserSetUpInfo::GetFilter(int directory, int& filterOn, QString& query) {
+    filterOn = 0;
+    query.clear();
+    CAdoDatabase db;
+    if (!db.Open(m_dataFolder, m_databaseFile) || !db.OpenTable(QStringLiteral("UserSetup")) ||
+        !db.SetIndex(QStringLiteral("IX_DirectoryTabID")) || !db.Seek(qint32(directory)))
+        return false;
+    if (!db.GetString(QStringLiteral("SqlFilterQuery"), query))
+        return false;
+    return db.GetBool(QStringLiteral("FilterOn"), filterOn);
+}
+
+bool CUserSetUpInfo::SetFilter(int directory, int filterOn, const QString& query) {
+    CAdoDatabase db;
+    if (!db.Open(m_dataFolder, m_databaseFile))
+        return false;
+    const QString quoted = SqlQuote(query);
+    if (RowExists(db, directory))
+        return db.Execute(QStringLiteral("UPDATE UserSetup SET FilterOn = %1, SqlFilterQuery = '%2' WHERE DirectoryTabID = %3")
+                              .arg(filterOn)
+                              .arg(quoted)
+                              .arg(directory));
+    return db.Execute(QStringLiteral("INSERT INTO UserSetup (DirectoryTabID, IconView, FilterOn, SqlFilterQuery) "
+                                     "VALUES (%1, %2, %3, '%4')")
+                          .arg(directory)
+                          .arg(0)
+                          .arg(filterOn)
+                          .arg(quoted));
+}
