@@ -1,31 +1,44 @@
 #include "Commands.h"
 
 #include "Notifier.h"
-#include "UserSchema.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QMap>
 #include <cstdio>
 
 namespace Cli {
 
 namespace {
 
-void Err(const QString& text) {
-    std::fprintf(stderr, "v740ctl: %s\n", text.toLocal8Bit().constData());
+struct Command {
+    QString usage;
+    Handler handler;
+};
+
+QMap<QString, Command>& Registry() {
+    static QMap<QString, Command> registry;
+    return registry;
 }
 
 void Usage(FILE* out) {
-    std::fputs("usage: v740ctl [--data DIR] [--lang LANGUAGE] COMMAND [ARGS]\n"
-               "\n"
-               "commands:\n"
-               "  init [--schema VERSION]   create an empty user2.db (default schema 3.2) in DIR\n"
-               "\n"
-               "DIR defaults to the program's local data folder.\n",
-               out);
+    QString text = QStringLiteral("usage: v740ctl [--data DIR] [--lang LANGUAGE] [--port DEV] [--baud N] [--databits N] "
+                                  "COMMAND [ARGS]\n\ncommands:\n");
+    for (auto it = Registry().cbegin(); it != Registry().cend(); ++it)
+        text += QStringLiteral("  %1\n").arg(it.value().usage);
+    text += QStringLiteral("\nDIR defaults to the program's local data folder.\n");
+    std::fputs(text.toLocal8Bit().constData(), out);
 }
 
 } // namespace
+
+void RegisterCommand(const QString& name, const QString& usage, Handler handler) {
+    Registry().insert(name, Command{usage, std::move(handler)});
+}
+
+void Err(const QString& text) {
+    std::fprintf(stderr, "v740ctl: %s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
+}
 
 QString DataFolder(const GlobalOptions& options) {
     if (!options.dataFolder.isEmpty())
@@ -34,41 +47,9 @@ QString DataFolder(const GlobalOptions& options) {
     return QDir::cleanPath(common + QStringLiteral("/VELMOR 740ST - Roziraz Uvurad"));
 }
 
-int CmdInit(const GlobalOptions& options, const QStringList& args) {
-    QString version = UserSchema::CurrentVersion();
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--schema") && i + 1 < args.size()) {
-            version = args[++i];
-        } else {
-            Err(QStringLiteral("init: unexpected argument '%1'").arg(args[i]));
-            return 2;
-        }
-    }
-    if (!UserSchema::IsKnownVersion(version)) {
-        Err(QStringLiteral("init: unknown schema version '%1' (known: %2)")
-                .arg(version, UserSchema::Versions().join(QStringLiteral(", "))));
-        return 2;
-    }
-    const QString folder = DataFolder(options);
-    const QString file = folder + QLatin1Char('/') + UserSchema::FileName();
-    if (QFileInfo::exists(file)) {
-        Err(QStringLiteral("init: %1 exists already; it is left as it is").arg(file));
-        return 1;
-    }
-    if (!QDir().mkpath(folder)) {
-        Err(QStringLiteral("init: cannot create the folder %1").arg(folder));
-        return 1;
-    }
-    if (!UserSchema::CreateUserDatabase(folder, version)) {
-        Err(QStringLiteral("init: could not create %1").arg(file));
-        return 1;
-    }
-    std::printf("%s: empty user database, schema %s\n", file.toLocal8Bit().constData(),
-                version.toLocal8Bit().constData());
-    return 0;
-}
-
 int Run(const QStringList& argsIn) {
+    // Messages go to standard error; questions are answered "Cancel" unless a command
+    // chooses otherwise (export --overwrite).
     static CStderrNotifier notifier(CNotifier::Answer::Cancel);
     CScopedNotifier scoped(&notifier);
 
@@ -80,24 +61,36 @@ int Run(const QStringList& argsIn) {
             Usage(stdout);
             return 0;
         }
-        if ((opt == QLatin1String("--data") || opt == QLatin1String("--lang")) && !args.isEmpty()) {
-            (opt == QLatin1String("--data") ? options.dataFolder : options.language) = args.takeFirst();
-            continue;
+        QString* target = nullptr;
+        if (opt == QLatin1String("--data"))
+            target = &options.dataFolder;
+        else if (opt == QLatin1String("--lang"))
+            target = &options.language;
+        else if (opt == QLatin1String("--port"))
+            target = &options.port;
+        else if (opt == QLatin1String("--baud"))
+            target = &options.baud;
+        else if (opt == QLatin1String("--databits"))
+            target = &options.dataBits;
+        if (!target || args.isEmpty()) {
+            Err(QStringLiteral("unknown or incomplete option '%1'").arg(opt));
+            Usage(stderr);
+            return 2;
         }
-        Err(QStringLiteral("unknown or incomplete option '%1'").arg(opt));
-        Usage(stderr);
-        return 2;
+        *target = args.takeFirst();
     }
     if (args.isEmpty()) {
         Usage(stderr);
         return 2;
     }
     const QString command = args.takeFirst();
-    if (command == QLatin1String("init"))
-        return CmdInit(options, args);
-    Err(QStringLiteral("unknown command '%1'").arg(command));
-    Usage(stderr);
-    return 2;
+    const auto it = Registry().constFind(command);
+    if (it == Registry().cend()) {
+        Err(QStringLiteral("unknown command '%1'").arg(command));
+        Usage(stderr);
+        return 2;
+    }
+    return it.value().handler(options, args);
 }
 
 } // namespace Cli

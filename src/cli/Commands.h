@@ -1,21 +1,37 @@
 #pragma once
 
 #include <QStringList>
+#include <functional>
 
 namespace Cli {
 
 // Options that apply to every command.
 struct GlobalOptions {
-    QString dataFolder; // --data; empty: the program's data folder
-    QString language;   // --lang
+    QString dataFolder; // --data; empty: the program's local data folder
+    QString language;   // --lang; empty: [Ansicht] Sprache of the settings file, else Deutsch
+    QString port;       // --port: serial device path; empty: settings file, then the scan
+    QString baud;       // --baud
+    QString dataBits;   // --databits
+};
+
+using Handler = std::function<int(const GlobalOptions&, const QStringList&)>;
+
+// Adds a command; a Cmd*.cpp file registers its commands with a static CommandRegistration.
+void RegisterCommand(const QString& name, const QString& usage, Handler handler);
+
+struct CommandRegistration {
+    CommandRegistration(const char* name, const char* usage, Handler handler) {
+        RegisterCommand(QString::fromUtf8(name), QString::fromUtf8(usage), std::move(handler));
+    }
 };
 
 // Runs one command line (without the program name); returns the exit status.
 int Run(const QStringList& args);
 
-// The data folder a command works on.
+// The data folder a command works on (created by nobody but init).
 QString DataFolder(const GlobalOptions& options);
 
-int CmdInit(const GlobalOptions& options, const QStringList& args);
+// "v740ctl: <text>" on standard error.
+void Err(const QString& text);
 
 } // namespace Cli

@@ -1,0 +1,50 @@
+#include "Commands.h"
+
+#include "UserSchema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace Cli {
+namespace {
+
+int CmdInit(const GlobalOptions& options, const QStringList& args) {
+    QString version = UserSchema::CurrentVersion();
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--schema") && i + 1 < args.size()) {
+            version = args[++i];
+        } else {
+            Err(QStringLiteral("init: unexpected argument '%1'").arg(args[i]));
+            return 2;
+        }
+    }
+    if (!UserSchema::IsKnownVersion(version)) {
+        Err(QStringLiteral("init: unknown schema version '%1' (known: %2)")
+                .arg(version, UserSchema::Versions().join(QStringLiteral(", "))));
+        return 2;
+    }
+    const QString folder = DataFolder(options);
+    const QString file = folder + QLatin1Char('/') + UserSchema::FileName();
+    if (QFileInfo::exists(file)) {
+        Err(QStringLiteral("init: %1 exists already; it is left as it is").arg(file));
+        return 1;
+    }
+    if (!QDir().mkpath(folder)) {
+        Err(QStringLiteral("init: cannot create the folder %1").arg(folder));
+        return 1;
+    }
+    if (!UserSchema::CreateUserDatabase(folder, version)) {
+        Err(QStringLiteral("init: could not create %1").arg(file));
+        return 1;
+    }
+    std::printf("%s: empty user database, schema %s\n", file.toLocal8Bit().constData(),
+                version.toLocal8Bit().constData());
+    return 0;
+}
+
+const CommandRegistration kInit("init", "init [--schema VERSION]   create an empty user2.db (default 3.2) in DIR",
+                                CmdInit);
+
+} // namespace
+} // namespace Cli
