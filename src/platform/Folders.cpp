@@ -1,0 +1,45 @@
+#include "Folders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#ifndef V740_INSTALL_SHARE_DIR
+#define V740_INSTALL_SHARE_DIR "/usr/local/share/velmor740st"
+#endif
+
+namespace Folders {
+
+QString AppFolderName() { return QStringLiteral("VELMOR 740ST - Roziraz Uvurad"); }
+
+QString ProgramFolder() {
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+}
+
+QString ProgramFilesFolder() {
+    const QString env = qEnvironmentVariable("VELMOR_PROGRAM_FILES");
+    return QDir::cleanPath(env.isEmpty() ? QStringLiteral(V740_INSTALL_SHARE_DIR) : env);
+}
+
+QString UpdateFolder() { return ProgramFilesFolder() + QStringLiteral("/Update"); }
+
+QString CommonAppDataFolder() {
+    const QString env = qEnvironmentVariable("VELMOR_COMMON_APPDATA");
+    return QDir::cleanPath(env.isEmpty() ? QStringLiteral("/var/lib") : env);
+}
+
+QString LocalDataFolder() { return CommonAppDataFolder() + QLatin1Char('/') + AppFolderName(); }
+
+QString ReferenceDatabaseFolder() {
+    const QString program = ProgramFolder();
+    if (QFileInfo::exists(program + QStringLiteral("/velmor.db")))
+        return program;
+    const QString share = ProgramFilesFolder();
+    if (QFileInfo::exists(share + QStringLiteral("/velmor.db")))
+        return share;
+    return program;
+}
+
+} // namespace Folders
