@@ -31,6 +31,10 @@ int Run(const QStringList& args);
 // The data folder a command works on (created by nobody but init).
 QString DataFolder(const GlobalOptions& options);
 
+// The language of the texts: --lang, else [Ansicht] Sprache of the data folder's
+// settings file, else "Deutsch".
+QString Language(const GlobalOptions& options);
+
 // "v740ctl: <text>" on standard error.
 void Err(const QString& text);
 

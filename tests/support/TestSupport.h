@@ -3,6 +3,7 @@
 #include "Notifier.h"
 
 #include <QStringList>
+#include <ostream>
 #include <QTemporaryDir>
 #include <mutex>
 
@@ -53,3 +54,6 @@ struct ProcessResult {
 // Runs a program with extra environment entries ("NAME=value") and waits for it.
 ProcessResult RunProgram(const QString& program, const QStringList& args, const QStringList& env = {},
                          int timeoutMs = 60000);
+
+// Lets GoogleTest print QStrings readably in failure messages.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
