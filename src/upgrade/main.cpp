@@ -1,0 +1,12 @@
+// Permidor: run by the installer after the program and its data files are in place.
+#include "Notifier.h"
+#include "Permidor.h"
+
+#include <QCoreApplication>
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    CStderrNotifier notifier;
+    CScopedNotifier scope(&notifier);
+    return Permidor::Run();
+}
