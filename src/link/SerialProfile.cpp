@@ -1,0 +1,25 @@
+#include "SerialProfile.h"
+
+#include "ProfileFile.h"
+
+QString CSerialProfile::SettingsFile(const QString& dataFolder) {
+    return dataFolder + QStringLiteral("/V740Control.ini");
+}
+
+CSerialProfile CSerialProfile::Read(const QString& dataFolder) {
+    const CProfileFile ini(SettingsFile(dataFolder));
+    CSerialProfile p;
+    const QString section = QStringLiteral("RS232");
+    p.port = ini.GetString(section, QStringLiteral("Port"), p.port, 31);
+    p.baudRate = ini.GetString(section, QStringLiteral("Baudrate"), p.baudRate, 31);
+    p.dataBits = ini.GetString(section, QStringLiteral("Databits"), p.dataBits, 31);
+    return p;
+}
+
+bool CSerialProfile::Write(const QString& dataFolder) const {
+    CProfileFile ini(SettingsFile(dataFolder));
+    const QString section = QStringLiteral("RS232");
+    return ini.WriteString(section, QStringLiteral("Port"), port) &&
+           ini.WriteString(section, QStringLiteral("Baudrate"), baudRate) &&
+           ini.WriteString(section, QStringLiteral("Databits"), dataBits);
+}

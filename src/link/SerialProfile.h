@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// The serial settings of the data folder's settings file, section RS232.
+struct CSerialProfile {
+    QString port = QStringLiteral("COM1:");
+    QString baudRate = QStringLiteral("115200");
+    QString dataBits = QStringLiteral("8");
+
+    // Reads Port, Baudrate and Databits (at most 31 characters each) with their defaults.
+    static CSerialProfile Read(const QString& dataFolder);
+    // Writes the three keys back, as the dialogs do after a scan found the tester.
+    bool Write(const QString& dataFolder) const;
+    static QString SettingsFile(const QString& dataFolder);
+};

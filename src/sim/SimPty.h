@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+
+// The tester's end of the cable: the master side of a pseudo-terminal whose slave the
+// program opens like a serial port. The tester's own line speed is compared with the
+// slave's, read through the master, so a program at the wrong speed hears nothing.
+class CSimPty {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    ~CSimPty();
+    // Opens the pair and publishes the slave as a symbolic link (replaced if present).
+    bool Open(const QString& linkPath, unsigned baud, QString& error);
+    QString SlavePath() const { return m_slavePath; }
+    int MasterFd() const { return m_master; }
+
+    // The speed the program has set on its side; 0 when it cannot be read.
+    unsigned SlaveBaud() const;
+    // Bytes on the line take 11 bit times each (start, 8 data, parity, stop).
+    void SetPace(bool pace) { m_pace = pace; }
+    bool Paced() const { return m_pace; }
+    // Waits until a received byte would have arrived at the line speed.
+    void PaceReceived(unsigned baud);
+    // Writes bytes, paced when asked; false when the master is gone.
+    bool Write(const QByteArray& bytes, unsigned baud);
+    // Reads what is there (waiting up to timeoutMs); empty on time-out.
+    QByteArray Read(int timeoutMs);
+
+private:
+    int m_master = -1;
+    int m_slave = -1; // held open so the pair survives the program closing its end
+    QString m_slavePath;
+    QString m_linkPath;
+    bool m_pace = false;
+    Clock::time_point m_inClock{};
+};
