@@ -1,0 +1,91 @@
+#pragma once
+
+#include "XmlSource.h"
+#include "XmlSupport.h"
+
+#include <QDateTime>
+#include <QString>
+
+class CAdoDatabase;
+
+// The decision of an import check.
+namespace ImportDecision {
+enum : int {
+    Conflict = 0, // ImportConflict: stops the import
+    Update = 1,   // ImportUpdate
+    Insert = 2,   // ImportInsert
+    NewTest = 4,  // ImportNewTest: a new protocol of a known device; the old one is retired
+};
+}
+
+// The test date and time of an incoming protocol, as the preview list read them.
+struct ImportDateTime {
+    quint16 day = 0;
+    quint16 month = 0;
+    quint16 year = 0;
+    quint16 hour = 0;
+    quint16 minute = 0;
+    quint16 second = 0;
+};
+
+// Size and times of a file, to see whether a kept document changed on disk.
+struct FileStamp {
+    bool valid = false;
+    qint64 size = -1;
+    quint64 inode = 0;
+    qint64 mtimeNs = 0;
+    qint64 ctimeNs = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// Merges test specifications and device protocols from exchange documents into the user
+// database. The checks compare one list entry with the database; the record operations
+// fetch the record's document from the source and insert or update it with all its
+// rows, each record in one transaction.
+//
+// A document that holds every record (drive, folder) is loaded once and kept, indexed by
+// Name and GUID, until its file changes or Close is called.
+class CXmlExchange {
+public:
+    explicit CXmlExchange(CXmlSource& source);
+    ~CXmlExchange();
+
+    bool CheckSpecification(CAdoDatabase& db, const QString& name, const QString& guid, int& decision);
+    bool CheckProtocol(CAdoDatabase& db, const QString& device, const QString& client, const QString& guid,
+                       const QString& specificationName, const ImportDateTime& tested, int& decision,
+                       qint32& id);
+
+    // `error` receives the failing layer's number (reader, database, link); `text` the
+    // document path when it cannot be loaded, the name for 50169, or the attribute that is
+    // missing or unusable.
+    bool InsertSpecification(CAdoDatabase& db, const QString& name, qint32& error, QString& text);
+    bool UpdateSpecification(CAdoDatabase& db, const QString& name, const QString& guid, qint32& error,
+                             QString& text);
+    bool InsertProtocol(CAdoDatabase& db, const QString& guid, bool retire, qint32 oldId, qint32& error,
+                        QString& text);
+    bool UpdateProtocol(CAdoDatabase& db, const QString& guid, qint32 id, qint32& error, QString& text);
+
+    // Releases the kept document.
+    void Close();
+
+    // How often a document was loaded (for tests and measurements).
+    int DocumentLoads() const { return m_loads; }
+    CXmlSource& Source() { return m_source; }
+
+private:
+    struct Protocol;
+    bool FetchAndSelect(ExchangeKind kind, const QString& key, qint32& error, QString& text);
+    bool ReadProtocol(bool full, Protocol& p, qint32& error, QString& text);
+
+    CXmlSource& m_source;
+    CXmlSupport m_xml;
+    QString m_loadedPath;
+    FileStamp m_loadedStamp;
+    int m_loads = 0;
+};
+
+// The column widths that imported texts are cut to.
+namespace ImportWidth {
+// Cuts to `width` characters without splitting a surrogate pair.
+QString Cut(const QString& text, int width);
+} // namespace ImportWidth

@@ -1,0 +1,284 @@
+#include "XmlRecords.h"
+
+#include "AdoDatabase.h"
+
+#include <QDateTime>
+
+namespace {
+
+// Column reads of one record; the first failure sticks. NULL reads as empty or 0, since
+// columns added by a schema upgrade are NULL in older rows.
+class RowReader {
+public:
+    explicit RowReader(CAdoDatabase& db) : m_db(db) {}
+    bool Ok() const { return m_ok; }
+
+    QString Text(const char* column) {
+        QString v;
+        if (m_ok && !Null(column))
+            m_ok = m_db.GetString(QLatin1String(column), v);
+        return v;
+    }
+    qint32 Long(const char* column) {
+        qint32 v = 0;
+        if (m_ok && !Null(column))
+            m_ok = m_db.GetLong(QLatin1String(column), v);
+        return v;
+    }
+    double Double(const char* column) {
+        double v = 0;
+        if (m_ok && !Null(column))
+            m_ok = m_db.GetDouble(QLatin1String(column), v);
+        return v;
+    }
+    int Bool(const char* column) {
+        int v = 0;
+        if (m_ok && !Null(column))
+            m_ok = m_db.GetBool(QLatin1String(column), v);
+        return v;
+    }
+    QDateTime Date(const char* column) {
+        QDateTime v;
+        if (m_ok && !Null(column))
+            m_ok = m_db.GetDate(QLatin1String(column), v);
+        return v;
+    }
+    // A database from before the column existed still exports.
+    qint32 UseExtraPolation(bool columnExists) {
+        qint32 v = 1;
+        if (!m_ok || !columnExists || Null("UseExtraPolation") ||
+            !m_db.GetLong(QStringLiteral("UseExtraPolation"), v))
+            return 1;
+        return v;
+    }
+
+private:
+    bool Null(const char* column) { return m_db.IsNull(QLatin1String(column)); }
+
+    CAdoDatabase& m_db;
+    bool m_ok = true;
+};
+
+// Asked before the record is read, because the strict getter reports a missing column to
+// the user.
+bool HasColumn(CAdoDatabase& db, const char* table, const char* column) {
+    return db.OpenQuery(
+               QStringLiteral("SELECT name FROM pragma_table_info('%1') WHERE name = '%2' COLLATE NOCASE")
+                   .arg(QLatin1String(table), QLatin1String(column))) &&
+           db.HasRow();
+}
+
+} // namespace
+
+namespace XmlRecords {
+
+QString DateText(const QDateTime& value) {
+    if (!value.isValid())
+        return QString();
+    const QDate d = value.date();
+    return QString::asprintf("%02d.%02d.%04d", d.day(), d.month(), d.year());
+}
+
+QString TimeText(const QDateTime& value) {
+    if (!value.isValid())
+        return QString();
+    const QTime t = value.time();
+    return QString::asprintf("%02d:%02d:%02d", t.hour(), t.minute(), t.second());
+}
+
+void AppendSpecification(CXmlSupport& xml, const XmlSpecificationRecord& r) {
+    xml.AddSpecification(r.master);
+    if (r.master.partsUsed != 0) {
+        xml.BeginAppliedParts();
+        for (const auto& p : r.parts)
+            xml.AddAppliedPart(p.groupNo, p.appliedPartId, p.jacks, p.description);
+        xml.EndAppliedParts();
+    }
+    xml.BeginVisualSteps();
+    for (const auto& v : r.visual)
+        xml.AddVisualStep(v.refNo, v.textId, v.text);
+    xml.EndVisualSteps();
+    if (!r.tests.empty()) {
+        xml.BeginTestSteps();
+        for (const auto& t : r.tests)
+            xml.AddTestStep(t.refNo, t.measNo, t.mainOrder, t.typOrder, t.groupNo, t.limit, t.jacks);
+        xml.EndTestSteps();
+    }
+    if (!r.functional.empty()) {
+        xml.BeginFunctionalSteps();
+        for (const auto& f : r.functional)
+            xml.AddFunctionalStep(f.refNo, f.text, f.useLimitsId, f.lowLimit, f.highLimit);
+        xml.EndFunctionalSteps();
+    }
+    xml.EndSpecification();
+}
+
+void AppendProtocol(CXmlSupport& xml, const XmlProtocolRecord& r, bool withSpecificationGuid) {
+    if (withSpecificationGuid)
+        xml.AddProtocolWithSpecification(r.master);
+    else
+        xml.AddProtocol(r.master);
+    xml.BeginVisualRefs();
+    for (const auto& v : r.visual)
+        xml.AddVisualRef(v.refNo, v.result);
+    xml.EndVisualRefs();
+    if (!r.tests.empty()) {
+        xml.BeginTestRefs();
+        for (const auto& t : r.tests)
+            xml.AddTestRef(t.refNo, t.measValue, t.result, t.firstValue);
+        xml.EndTestRefs();
+    }
+    if (!r.functional.empty()) {
+        xml.BeginFunctionalRefs();
+        for (const auto& f : r.functional)
+            xml.AddFunctionalRef(f.refNo, f.measValue, f.result, f.firstValue);
+        xml.EndFunctionalRefs();
+    }
+    xml.EndProtocol();
+}
+
+bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& record, bool& found) {
+    record = XmlSpecificationRecord();
+    found = false;
+    const bool hasExtraPolation = HasColumn(db, "TypenTab", "UseExtraPolation");
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab Where id=%1").arg(id)))
+        return false;
+    if (!db.HasRow())
+        return false;
+    found = true;
+    RowReader r(db);
+    XmlSpecification& s = record.master;
+    record.id = r.Long("id");
+    s.run = r.Text("Run");
+    s.parameter = r.Text("Parameter");
+    s.iconSymbol = r.Text("IconSymbol");
+    s.bitmap = r.Text("Bitmap");
+    s.standardId = r.Long("StandardID");
+    s.classId = r.Long("ClassID");
+    s.name = r.Text("Name");
+    s.manufacturer = r.Text("Manufacturer");
+    s.description = r.Text("Description");
+    s.typId = r.Long("TypID");
+    s.cordLength = r.Double("CordLength");
+    s.nominalPower = r.Long("NominalPower");
+    s.allPe = r.Long("AllPe");
+    s.isoMeas = r.Long("IsoMeas");
+    s.mainsSeparation = r.Long("MainsSeparation");
+    s.measMethodId = r.Long("MeasMethodeID");
+    s.testSequenceId = r.Long("TestSequenceID");
+    s.powerPhase = r.Long("PowerPhase");
+    s.warningNotice = r.Long("WarningNotice");
+    s.partsUsed = r.Bool("PartsUsed");
+    s.reviewPeriod = r.Long("ReviewPeriod");
+    s.exportImport = r.Long("ExportImport");
+    s.externalUse = r.Text("ExternalUse");
+    const QDateTime created = r.Date("CreateDate");
+    s.createDate = DateText(created);
+    s.createTime = TimeText(created);
+    s.guid = r.Text("myGUID");
+    s.voltageAccessiblePart = r.Long("VoltageAccessiblePart");
+    s.functionEarth = r.Long("FunctionEarth");
+    s.voltageSignalIO = r.Long("VoltageSignalIO");
+    s.accessibleParts = r.Long("AccessibleParts");
+    s.phaseReverseEnable = r.Long("PhaseReverseEnable");
+    s.totalPabl = r.Long("TotalPabl");
+    s.useExtraPolation = r.UseExtraPolation(hasExtraPolation);
+    if (!r.Ok())
+        return false;
+
+    const QString where = QStringLiteral(" WHERE TypenTabID = %1").arg(record.id);
+    if (s.partsUsed != 0) {
+        if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypPartsTab") + where))
+            return false;
+        for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
+            record.parts.push_back(
+                {r.Long("GroupNo"), r.Long("AppliedPartID"), r.Long("Jacks"), r.Text("Description")});
+    }
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypSichtPrfTab") + where))
+        return false;
+    for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
+        record.visual.push_back({r.Long("RefNo"), r.Long("TextID"), r.Text("myText")});
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypTestStepTab") + where))
+        return false;
+    for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
+        record.tests.push_back({r.Long("RefNo"), r.Long("MeasNo"), r.Long("MainOrder"), r.Long("TypOrder"),
+                                r.Long("GroupNo"), r.Double("Limit"), r.Long("Jacks")});
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypFktStepTab") + where))
+        return false;
+    for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
+        record.functional.push_back({r.Long("RefNo"), r.Text("myText"), r.Long("UseLimitsID"),
+                                     r.Double("LowLimit"), r.Double("HighLimit")});
+    return r.Ok();
+}
+
+bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, bool& found) {
+    record = XmlProtocolRecord();
+    found = false;
+    const bool hasExtraPolation = HasColumn(db, "GeraeteTab", "UseExtraPolation");
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraeteTab Where id=%1").arg(id)))
+        return false;
+    if (!db.HasRow())
+        return false;
+    found = true;
+    RowReader r(db);
+    XmlProtocol& p = record.master;
+    record.id = r.Long("id");
+    p.specificationName = r.Text("SpecificationName");
+    p.device = r.Text("Device");
+    p.nominalVoltage = r.Text("NominalVoltage");
+    const QDateTime tested = r.Date("TestDate");
+    p.testDate = DateText(tested);
+    p.testTime = TimeText(tested);
+    p.testResultId = r.Long("TestResultID");
+    p.op = r.Text("Operator");
+    p.serial = r.Text("Serial");
+    p.location = r.Text("Location");
+    p.room = r.Text("Room");
+    p.department = r.Text("Department");
+    p.costs = r.Text("Costs");
+    p.comment = r.Text("Comment");
+    p.manufacturer = r.Text("Manufacturer");
+    p.description = r.Text("Description");
+    p.client = r.Text("Client");
+    p.exportImport = r.Long("ExportImport");
+    p.firstTestDate = DateText(r.Date("FirstTestDate"));
+    p.nextTestDate = DateText(r.Date("NextTestDate"));
+    p.externalUse = r.Text("ExternalUse");
+    p.testerName = r.Text("TesterName");
+    p.testerSerial = r.Text("TesterSerial");
+    p.testerSW = r.Text("TesterSW");
+    p.guid = r.Text("myGUID");
+    p.city = r.Text("City");
+    p.street = r.Text("Street");
+    p.reviewPeriod = r.Long("ReviewPeriod");
+    p.dutClass = r.Text("DutClass");
+    p.useExtraPolation = r.UseExtraPolation(hasExtraPolation);
+    if (!r.Ok())
+        return false;
+
+    if (!db.OpenQuery(QStringLiteral("SELECT myGUID FROM TypenTab WHERE Name = %1")
+                          .arg(SqlLiteral(p.specificationName))))
+        return false;
+    if (!db.HasRow())
+        return false;
+    p.specificationGuid = r.Text("myGUID");
+
+    const QString where = QStringLiteral(" WHERE GeraeteTabID = %1").arg(record.id);
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraetSichtProtTab") + where))
+        return false;
+    for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
+        record.visual.push_back({r.Long("RefNo"), 0, r.Long("Result"), 0});
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraetProtTab") + where))
+        return false;
+    for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
+        record.tests.push_back(
+            {r.Long("RefNo"), r.Double("MeasValue"), r.Long("Result"), r.Double("FirstValue")});
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraetFktProtTab") + where))
+        return false;
+    for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
+        record.functional.push_back(
+            {r.Long("RefNo"), r.Double("MeasValue"), r.Long("Result"), r.Double("FirstValue")});
+    return r.Ok();
+}
+
+} // namespace XmlRecords

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "XmlSupport.h"
+
+#include <QDateTime>
+#include <vector>
+
+class CAdoDatabase;
+
+// One test specification with its steps, as a document carries it.
+struct XmlSpecificationRecord {
+    XmlSpecification master;
+    struct Part {
+        qint32 groupNo = 0;
+        qint32 appliedPartId = 0;
+        qint32 jacks = 0;
+        QString description;
+    };
+    struct Visual {
+        qint32 refNo = 0;
+        qint32 textId = 0;
+        QString text;
+    };
+    struct Test {
+        qint32 refNo = 0;
+        qint32 measNo = 0;
+        qint32 mainOrder = 0;
+        qint32 typOrder = 0;
+        qint32 groupNo = 0;
+        double limit = 0;
+        qint32 jacks = 0;
+    };
+    struct Functional {
+        qint32 refNo = 0;
+        QString text;
+        qint32 useLimitsId = 0;
+        double lowLimit = 0;
+        double highLimit = 0;
+    };
+    qint32 id = 0; // TypenTab id when read from the database
+    std::vector<Part> parts;
+    std::vector<Visual> visual;
+    std::vector<Test> tests;
+    std::vector<Functional> functional;
+};
+
+// One device protocol with its results.
+struct XmlProtocolRecord {
+    XmlProtocol master;
+    struct Result {
+        qint32 refNo = 0;
+        double measValue = 0;
+        qint32 result = 0;
+        double firstValue = 0;
+    };
+    qint32 id = 0;              // GeraeteTab id when read from the database
+    std::vector<Result> visual; // measValue and firstValue unused
+    std::vector<Result> tests;
+    std::vector<Result> functional;
+};
+
+namespace XmlRecords {
+
+// Appends the record's lines: the start tag, the groups, the end tag. AppliedParts
+// appears when PartsUsed is set, VisualSteps and VisualRefs always (empty when there are
+// no rows), TestSteps, FunctionalSteps, TestRefs and FunctionalRefs only with rows.
+void AppendSpecification(CXmlSupport& xml, const XmlSpecificationRecord& record);
+// withSpecificationGuid: the file variant; the tester's variant leaves it out.
+void AppendProtocol(CXmlSupport& xml, const XmlProtocolRecord& record, bool withSpecificationGuid);
+
+// Reads a record with its rows from the user database (rows in the order the database
+// returns them). `found` tells a missing record from one that cannot be read. A NULL
+// column reads as empty or 0; UseExtraPolation as 1 when the column cannot be read.
+bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& record, bool& found);
+// Also looks up the specification's GUID by SpecificationName; a specification that is
+// not there fails the read.
+bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, bool& found);
+
+// The date and time pictures of the format: dd.MM.yyyy and HH:mm:ss, whatever the locale.
+QString DateText(const QDateTime& value);
+QString TimeText(const QDateTime& value);
+
+} // namespace XmlRecords
