@@ -257,6 +257,9 @@ bool CRS232::JudgeConnectReply(const QString& reply) {
         m_error = 0;
         return true;
     }
+    // An answer that is no tester's greeting must not fail without a reason.
+    if (m_error == 0)
+        m_error = LinkError::NoReply;
     return false;
 }
 

@@ -192,7 +192,8 @@ void CSimCatalog::PutFile(const QString& path, const QByteArray& data) {
     if (m_folder.isEmpty())
         return;
     QDir().mkpath(m_folder + QStringLiteral("/system"));
-    QFile f(m_folder + QStringLiteral("/system/") + KeyFile(key));
+    QFile f(m_folder + QStringLiteral("/system/") + QString::fromLatin1(key.toUtf8().toHex()) +
+            QStringLiteral(".bin"));
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         f.write(data);
 }
@@ -246,7 +247,7 @@ bool CSimCatalog::Load() {
         }
     }
     QDir sys(m_folder + QStringLiteral("/system"));
-    for (const QString& name : sys.entryList(QDir::Files)) {
+    for (const QString& name : sys.entryList({QStringLiteral("*.bin")}, QDir::Files)) {
         QFile f(sys.filePath(name));
         if (f.open(QIODevice::ReadOnly))
             m_files.insert(QString::fromUtf8(QByteArray::fromHex(name.chopped(4).toLatin1())), f.readAll());

@@ -1,0 +1,154 @@
+// v740ctl rs232 and upload against v740sim.
+#include "LinkErrors.h"
+#include "ProfileFile.h"
+#include "SimHarness.h"
+#include "TestSupport.h"
+#include "Texte.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString Text(qint32 id) {
+    CTextCatalog catalog;
+    QString text;
+    if (catalog.Open(QFileInfo(BinPath(QStringLiteral("v740ctl"))).path()))
+        catalog.SeekText(id, QStringLiteral("Deutsch"), text);
+    return text.isEmpty() ? QStringLiteral("error %1").arg(id) : text;
+}
+
+struct Cli {
+    QTemporaryDir data;
+    Cli() { QDir().mkpath(data.path()); }
+    ProcessResult Run(const CSimHarness& sim, const QStringList& serial, const QStringList& args) {
+        QStringList all{QStringLiteral("--data"), data.path()};
+        all << serial << args;
+        return RunProgram(
+            QStringLiteral("v740ctl"), all,
+            {QStringLiteral("VELMOR_SERIAL_PORTS=") + sim.Folder() + QStringLiteral("/none,") + sim.Port(),
+             QStringLiteral("VELMOR_LINK_MAX_TIMEOUT=1000")});
+    }
+    QString Ini(const QString& key) const {
+        return CProfileFile(data.path() + QStringLiteral("/V740Control.ini"))
+            .GetString(QStringLiteral("RS232"), key, QStringLiteral("-"));
+    }
+};
+
+} // namespace
+
+TEST(LinkCli, Rs232SendsEachCommandAndPrintsEachReply) {
+    CSimHarness sim;
+    ASSERT_TRUE(sim.Started());
+    Cli cli;
+    const ProcessResult r = cli.Run(
+        sim, {QStringLiteral("--port"), sim.Port(), QStringLiteral("--baud"), QStringLiteral("115200")},
+        {QStringLiteral("rs232"), QStringLiteral(":IDNM?"), QStringLiteral(":syst:encs"),
+         QStringLiteral(":SYST:DISCS"), QStringLiteral(":IDNF?")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // Lower-case "encs" goes out as a plain command and the program's checksum mode stays
+    // off, so the tester's checksummed answer is shown as it came.
+    EXPECT_EQ(r.out, QStringLiteral("VELMOR 740ST\n#NULL#*81\n#NULL#\n2.10\n"));
+    EXPECT_EQ(cli.Ini(QStringLiteral("Port")), QStringLiteral("-")); // no scan, nothing written
+    EXPECT_TRUE(sim.LoggedLines('<').last().startsWith(QStringLiteral("\\x14")));
+}
+
+TEST(LinkCli, Rs232ScanKeepsTheFoundSettings) {
+    CSimHarness sim({QStringLiteral("--baud"), QStringLiteral("57600")});
+    ASSERT_TRUE(sim.Started());
+    Cli cli;
+    // The settings file names a port that is not there.
+    CProfileFile(cli.data.path() + QStringLiteral("/V740Control.ini"))
+        .WriteString(QStringLiteral("RS232"), QStringLiteral("Port"), QStringLiteral("COM9:"));
+    const ProcessResult r = cli.Run(sim, {}, {QStringLiteral("rs232"), QStringLiteral(":IDNM?")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("VELMOR 740ST\n"));
+    EXPECT_EQ(cli.Ini(QStringLiteral("Port")), sim.Port());
+    EXPECT_EQ(cli.Ini(QStringLiteral("Baudrate")), QStringLiteral("57600"));
+    EXPECT_EQ(cli.Ini(QStringLiteral("Databits")), QStringLiteral("7"));
+}
+
+TEST(LinkCli, Rs232ReportsBusyWithoutAScan) {
+    CSimHarness sim({QStringLiteral("--busy")});
+    ASSERT_TRUE(sim.Started());
+    Cli cli;
+    const ProcessResult r = cli.Run(sim, {QStringLiteral("--port"), sim.Port()}, {QStringLiteral("rs232")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(Text(LinkError::InUse))) << r.err.toStdString();
+    EXPECT_EQ(sim.LoggedLines('<').filter(QStringLiteral("\\x13")).size(), 1); // one DC3, no scan
+    EXPECT_EQ(cli.Ini(QStringLiteral("Port")), QStringLiteral("-"));
+}
+
+TEST(LinkCli, Rs232FailuresEndWithTheirText) {
+    struct Case {
+        QStringList simOptions;
+        QStringList commands;
+        qint32 error;
+    } cases[] = {
+        {{QStringLiteral("--initfail")}, {}, LinkError::InitFail}, // a failure in the connection test
+        {{QStringLiteral("--silent-after"), QStringLiteral("1")},
+         {QStringLiteral(":IDNM?")},
+         LinkError::NoReply},
+        {{QStringLiteral("--corrupt-checksum")}, {QStringLiteral(":SYST:ENCS")}, LinkError::Repeat},
+        {{}, {QStringLiteral(":IDNM? Ω")}, LinkError::Convert},
+    };
+    for (const Case& c : cases) {
+        CSimHarness sim(c.simOptions);
+        ASSERT_TRUE(sim.Started());
+        Cli cli;
+        const ProcessResult r =
+            cli.Run(sim, {QStringLiteral("--port"), sim.Port()}, QStringList{"rs232"} + c.commands);
+        EXPECT_EQ(r.exitCode, 1) << c.error;
+        EXPECT_TRUE(r.err.contains(Text(c.error))) << c.error << ": " << r.err.toStdString();
+    }
+}
+
+TEST(LinkCli, UploadCopiesFilesInTransferMode) {
+    CSimHarness sim({QStringLiteral("--baud"), QStringLiteral("57600")});
+    ASSERT_TRUE(sim.Started());
+    Cli cli;
+    const QString header = cli.data.filePath(QStringLiteral("header.txt"));
+    const QString logo = cli.data.filePath(QStringLiteral("logo.bmp"));
+    QByteArray logoBytes;
+    for (int i = 0; i < 5000; ++i)
+        logoBytes += char(i * 7);
+    for (const auto& [path, bytes] :
+         {std::pair{header, QByteArray("Firma\r\nStrasse 1\r\n")}, std::pair{logo, logoBytes}}) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    // Wrong speed in the options: the scan finds the tester first.
+    const ProcessResult r =
+        cli.Run(sim, {QStringLiteral("--port"), sim.Port(), QStringLiteral("--baud"), QStringLiteral("9600")},
+                {QStringLiteral("upload"), header, QStringLiteral("\\%SYSTEM%\\header.txt"), logo,
+                 QStringLiteral("\\%SYSTEM%\\logo.bmp")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(sim.TesterFile(QStringLiteral("\\%SYSTEM%\\header.txt")), QByteArray("Firma\r\nStrasse 1\r\n"));
+    EXPECT_EQ(sim.TesterFile(QStringLiteral("\\%SYSTEM%\\logo.bmp")), logoBytes);
+    EXPECT_EQ(cli.Ini(QStringLiteral("Baudrate")), QStringLiteral("57600"));
+
+    const ProcessResult bad = cli.Run(sim, {}, {QStringLiteral("upload"), header});
+    EXPECT_EQ(bad.exitCode, 2);
+}
+
+TEST(LinkCli, UploadWithoutBlockAnswer) {
+    // The tester falls silent after the first block header: 50117, transfer mode left,
+    // nothing of the file kept on the tester.
+    CSimHarness sim({QStringLiteral("--silent-after"), QStringLiteral("7")});
+    ASSERT_TRUE(sim.Started());
+    Cli cli;
+    const QString file = cli.data.filePath(QStringLiteral("x.bin"));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(3000, 'x'));
+    f.close();
+    const ProcessResult r = cli.Run(sim, {QStringLiteral("--port"), sim.Port()},
+                                    {QStringLiteral("upload"), file, QStringLiteral("\\%SYSTEM%\\x.bin")});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(Text(LinkError::BlockNoReply))) << r.err.toStdString();
+    EXPECT_TRUE(sim.TesterFile(QStringLiteral("\\%SYSTEM%\\x.bin")).isEmpty());
+    EXPECT_EQ(sim.LoggedLines('<').filter(QStringLiteral("BLKCNT=")).size(), 2);
+}
