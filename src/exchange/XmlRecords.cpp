@@ -137,15 +137,16 @@ void AppendProtocol(CXmlSupport& xml, const XmlProtocolRecord& r, bool withSpeci
     xml.EndProtocol();
 }
 
-bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& record, bool& found) {
+bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& record, ReadFailure& failure) {
     record = XmlSpecificationRecord();
-    found = false;
+    failure = ReadFailure::NotOpened;
     const bool hasExtraPolation = HasColumn(db, "TypenTab", "UseExtraPolation");
     if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab Where id=%1").arg(id)))
         return false;
+    failure = ReadFailure::NotFound;
     if (!db.HasRow())
         return false;
-    found = true;
+    failure = ReadFailure::Unreadable;
     RowReader r(db);
     XmlSpecification& s = record.master;
     record.id = r.Long("id");
@@ -208,18 +209,22 @@ bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& reco
     for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
         record.functional.push_back({r.Long("RefNo"), r.Text("myText"), r.Long("UseLimitsID"),
                                      r.Double("LowLimit"), r.Double("HighLimit")});
-    return r.Ok();
+    if (!r.Ok())
+        return false;
+    failure = ReadFailure::None;
+    return true;
 }
 
-bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, bool& found) {
+bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, ReadFailure& failure) {
     record = XmlProtocolRecord();
-    found = false;
+    failure = ReadFailure::NotOpened;
     const bool hasExtraPolation = HasColumn(db, "GeraeteTab", "UseExtraPolation");
     if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraeteTab Where id=%1").arg(id)))
         return false;
+    failure = ReadFailure::NotFound;
     if (!db.HasRow())
         return false;
-    found = true;
+    failure = ReadFailure::Unreadable;
     RowReader r(db);
     XmlProtocol& p = record.master;
     record.id = r.Long("id");
@@ -278,7 +283,10 @@ bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, bool& 
     for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
         record.functional.push_back(
             {r.Long("RefNo"), r.Double("MeasValue"), r.Long("Result"), r.Double("FirstValue")});
-    return r.Ok();
+    if (!r.Ok())
+        return false;
+    failure = ReadFailure::None;
+    return true;
 }
 
 } // namespace XmlRecords

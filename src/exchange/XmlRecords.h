@@ -68,13 +68,21 @@ void AppendSpecification(CXmlSupport& xml, const XmlSpecificationRecord& record)
 // withSpecificationGuid: the file variant; the tester's variant leaves it out.
 void AppendProtocol(CXmlSupport& xml, const XmlProtocolRecord& record, bool withSpecificationGuid);
 
+// Why a record could not be read.
+enum class ReadFailure {
+    None,
+    NotOpened,  // the record's query could not be opened
+    NotFound,   // no record with that id
+    Unreadable, // a column or a step row could not be read
+};
+
 // Reads a record with its rows from the user database (rows in the order the database
-// returns them). `found` tells a missing record from one that cannot be read. A NULL
-// column reads as empty or 0; UseExtraPolation as 1 when the column cannot be read.
-bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& record, bool& found);
+// returns them). A NULL column reads as empty or 0; UseExtraPolation as 1 when the column
+// cannot be read.
+bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& record, ReadFailure& failure);
 // Also looks up the specification's GUID by SpecificationName; a specification that is
-// not there fails the read.
-bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, bool& found);
+// not there makes the record unreadable.
+bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, ReadFailure& failure);
 
 // The date and time pictures of the format: dd.MM.yyyy and HH:mm:ss, whatever the locale.
 QString DateText(const QDateTime& value);

@@ -1,5 +1,6 @@
 #include "ExchangeFixture.h"
 
+#include "ImportWorkflow.h"
 #include "UserSchema.h"
 #include "XmlSupport.h"
 
@@ -153,4 +154,21 @@ QString ExchangeFixture::TableCounts() {
                       .arg(QLatin1String(table))
                       .arg(Value(QStringLiteral("SELECT count(*) FROM %1").arg(QLatin1String(table))));
     return counts.join(QLatin1Char(' '));
+}
+
+bool ExchangeFixture::ImportAll(const QString& folder, bool protocols, const QString& dataFolder) {
+    CFolderXmlSource source(folder);
+    CImportWorkflow workflow(source, dataFolder.isEmpty() ? DataDir() : dataFolder);
+    const ExchangeKind kind = protocols ? ExchangeKind::Protocols : ExchangeKind::Specifications;
+    PreviewList list;
+    qint32 error = 0;
+    QString text;
+    if (!workflow.Preview(kind, false, list, error, text)) {
+        ADD_FAILURE() << "preview: " << error << " " << text.toStdString();
+        return false;
+    }
+    const CImportWorkflow::Result r = workflow.Import(kind, list.rows);
+    if (!r.ok)
+        ADD_FAILURE() << "import: " << r.error << " " << r.errorText.toStdString();
+    return r.ok;
 }

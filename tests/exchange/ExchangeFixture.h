@@ -37,6 +37,9 @@ protected:
     int Count(const QString& sql) { return Value(sql).toInt(); }
     // Row counts of the eight record tables, to see that nothing changed.
     QString TableCounts();
+    // Imports every entry of the folder's document of the kind into the data folder's
+    // database through the import workflow; the workflow's result.
+    bool ImportAll(const QString& folder, bool protocols, const QString& dataFolder = QString());
 
     QTemporaryDir dir;
     CNotifierScope notes;
