@@ -110,8 +110,9 @@ bool CXmlExport::Export(CAdoDatabase& db, const QList<qint32>& ids, bool specifi
         for (const QString& line : xml.Lines())
             if (!file.WriteLine(line))
                 return failFile();
+        ++m_position;
         if (m_cb.position)
-            m_cb.position(++m_position);
+            m_cb.position(m_position);
         if (m_cb.recordWritten)
             m_cb.recordWritten();
     }
