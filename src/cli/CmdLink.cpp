@@ -2,11 +2,16 @@
 // the catalogue exchange with the tester (send, import --source tester).
 #include "Commands.h"
 
+#include "AdoDatabase.h"
+#include "CatalogueExchange.h"
+#include "ImportWorkflow.h"
 #include "LinkErrors.h"
 #include "ProfileFile.h"
 #include "RS232.h"
 #include "SerialProfile.h"
+#include "TextFormat.h"
 #include "Texte.h"
+#include "UserSchema.h"
 
 #include <QFileInfo>
 #include <cstdio>
@@ -148,6 +153,188 @@ int CmdUpload(const GlobalOptions& options, const QStringList& args) {
     return ok && error == 0 ? 0 : ReportFailure(options, error);
 }
 
+TextLookup Lookup(const GlobalOptions& options) {
+    return [options](qint32 id) {
+        const QString text = ErrorText(options, id);
+        return text.startsWith(QLatin1String("error ")) ? QString() : text;
+    };
+}
+
+bool ParseKind(const QString& text, ExchangeKind& kind) {
+    if (text == QLatin1String("specs"))
+        kind = ExchangeKind::Specifications;
+    else if (text == QLatin1String("protocols"))
+        kind = ExchangeKind::Protocols;
+    else
+        return false;
+    return true;
+}
+
+void PrintStep(const GlobalOptions& options, qint32 id, const QString& arg) {
+    const QString text = ErrorText(options, id);
+    std::fprintf(stderr, "%s\n", (arg.isEmpty() ? text : FormatText(text, arg)).toLocal8Bit().constData());
+}
+
+int CmdSend(const GlobalOptions& options, const QStringList& args) {
+    ExchangeKind kind = ExchangeKind::Specifications;
+    bool haveKind = false;
+    std::vector<qint32> ids;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--kind") && i + 1 < args.size() && ParseKind(args[i + 1], kind)) {
+            haveKind = true;
+            ++i;
+        } else if (args[i] == QLatin1String("--ids") && i + 1 < args.size()) {
+            for (const QString& n : args[++i].split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+                bool ok = false;
+                ids.push_back(n.trimmed().toInt(&ok));
+                if (!ok) {
+                    Err(QStringLiteral("send: '%1' is not a record id").arg(n));
+                    return 2;
+                }
+            }
+        } else {
+            Err(QStringLiteral("send: unexpected argument '%1'").arg(args[i]));
+            return 2;
+        }
+    }
+    if (!haveKind || ids.empty()) {
+        Err(QStringLiteral("send: give --kind specs|protocols and --ids N[,N...]"));
+        return 2;
+    }
+    const QString folder = DataFolder(options);
+    CAdoDatabase db;
+    if (!db.Open(folder, UserSchema::FileName()))
+        return ReportFailure(options, db.GetErrorNumber());
+    // The rows as the directory lists them: name or device, and the client.
+    const bool specs = kind == ExchangeKind::Specifications;
+    std::vector<Catalogue::CSendWorker::Row> rows;
+    for (qint32 id : ids) {
+        Catalogue::CSendWorker::Row row;
+        row.id = id;
+        if (db.OpenQuery(QStringLiteral("SELECT * FROM %1 WHERE id = %2")
+                             .arg(specs ? QStringLiteral("TypenTab") : QStringLiteral("GeraeteTab"))
+                             .arg(id)) &&
+            db.MoveFirst()) {
+            db.GetString(specs ? QStringLiteral("Name") : QStringLiteral("Device"), row.column0);
+            if (!specs && !db.IsNull(QStringLiteral("Client")))
+                db.GetString(QStringLiteral("Client"), row.column3);
+        }
+        rows.push_back(row);
+    }
+    CRS232 link;
+    Catalogue::LinkContext context{link, folder, Settings(options)};
+    Catalogue::CSendWorker worker(context, db);
+    worker.SetTextLookup(Lookup(options));
+    Catalogue::CSendWorker::Callbacks cb;
+    cb.step = [&](qint32 id, const QString& arg) { PrintStep(options, id, arg); };
+    worker.SetCallbacks(cb);
+    const auto r = specs ? worker.SendSpecifications(rows) : worker.SendProtocols(rows);
+    if (context.foundByScan)
+        KeepFoundSettings(options, link);
+    if (!r.ok)
+        return ReportFailure(options, r.error, r.errorText);
+    PrintLine(QStringLiteral("sent %1 test specifications, %2 device protocols")
+                  .arg(r.specificationsSent)
+                  .arg(r.protocolsSent));
+    return 0;
+}
+
+} // namespace
+
+// import --source tester: the preview comes from the tester's list, the import fetches
+// each record. The import command calls it for that source.
+int ImportFromTester(const GlobalOptions& options, const QStringList& args) {
+    ExchangeKind kind = ExchangeKind::Specifications;
+    bool haveKind = false, useQuery = false, all = false;
+    QStringList selected;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == QLatin1String("--source") && i + 1 < args.size() && args[i + 1] == QLatin1String("tester")) {
+            ++i;
+        } else if (a == QLatin1String("--kind") && i + 1 < args.size() && ParseKind(args[i + 1], kind)) {
+            haveKind = true;
+            ++i;
+        } else if (a == QLatin1String("--use-query")) {
+            useQuery = true;
+        } else if (a == QLatin1String("--all")) {
+            all = true;
+        } else if (a == QLatin1String("--select") && i + 1 < args.size()) {
+            selected << args[++i];
+        } else {
+            Err(QStringLiteral("import: unexpected argument '%1'").arg(a));
+            return 2;
+        }
+    }
+    if (!haveKind) {
+        Err(QStringLiteral("import: give --kind specs|protocols"));
+        return 2;
+    }
+    const QString folder = DataFolder(options);
+    CRS232 link;
+    Catalogue::LinkContext context{link, folder, Settings(options)};
+    qint32 error = 0;
+    QString errorText;
+    const bool connected = Catalogue::OpenLink(context, error, errorText, Lookup(options));
+    if (context.foundByScan)
+        KeepFoundSettings(options, link);
+    if (!connected) {
+        Catalogue::CloseLink(link);
+        return ReportFailure(options, error, errorText);
+    }
+    CTesterXmlSource source(link, folder);
+    CImportWorkflow workflow(source, folder);
+    workflow.SetTextLookup(Lookup(options));
+    CImportWorkflow::Callbacks cb;
+    cb.step = [&](qint32 id, const QString& arg) { PrintStep(options, id, arg); };
+    workflow.SetCallbacks(cb);
+    PreviewList list;
+    int status = 0;
+    if (!workflow.Preview(kind, useQuery, list, error, errorText)) {
+        status = ReportFailure(options, error, errorText);
+    } else {
+        std::vector<PreviewRow> marked;
+        for (const PreviewRow& row : list.rows) {
+            const QString key = kind == ExchangeKind::Specifications ? row.name : row.guid;
+            bool mark = all;
+            for (const QString& s : selected)
+                mark = mark || s.compare(key, Qt::CaseInsensitive) == 0 ||
+                       (kind == ExchangeKind::Protocols && s.compare(row.device, Qt::CaseInsensitive) == 0);
+            if (mark)
+                marked.push_back(row);
+            if (selected.isEmpty() && !all)
+                PrintLine(Preview::Columns(row, kind, Lookup(options)).join(QLatin1Char('\t')) +
+                          QLatin1Char('\t') + key);
+        }
+        if (all || !selected.isEmpty()) {
+            const CImportWorkflow::Result r = workflow.Import(kind, marked);
+            if (!r.ok)
+                status = ReportFailure(options, r.error, r.errorText);
+            else
+                PrintLine(QStringLiteral(
+                              "imported: %1 new and %2 updated test specifications, %3 new and %4 updated "
+                              "device protocols")
+                              .arg(r.specificationsInserted)
+                              .arg(r.specificationsUpdated)
+                              .arg(r.protocolsInserted)
+                              .arg(r.protocolsUpdated));
+        }
+    }
+    // As the import dialog closes its link.
+    link.SetReadTimeout(250);
+    Catalogue::CloseLink(link);
+    return status;
+}
+
+namespace {
+
+const CommandRegistration
+    kSend("send", "send --kind specs|protocols --ids N[,N...]   send records to the tester (checks first)",
+          CmdSend);
+const CommandRegistration kImportTester(
+    "import-tester",
+    "import-tester --kind specs|protocols [--use-query] [--select KEY]... [--all]   import from the tester "
+    "(import --source tester)",
+    ImportFromTester);
 const CommandRegistration
     kRs232("rs232",
            "rs232 [CMD...]            connection test: connect (scan if needed), send each "
