@@ -1,0 +1,202 @@
+// v740ctl import and export on real folders.
+#include "ExchangeFixture.h"
+#include "LocaleFormat.h"
+#include "UserSchema.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+class CliTest : public ExchangeFixture {
+protected:
+    void SetUp() override {
+        ExchangeFixture::SetUp();
+        auto drill = MakeSpecification(QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"));
+        auto saw = MakeSpecification(QStringLiteral("Saw's"), QStringLiteral("{S-SAW}"));
+        saw.master.standardId = 999999; // a TextID the catalogue does not have
+        auto p1 = MakeProtocol(QStringLiteral("Dev 1"), QStringLiteral("ACME"), QStringLiteral("{G1}"),
+                               QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"));
+        auto p2 = MakeProtocol(QStringLiteral("Dev 2"), QStringLiteral("Other"), QStringLiteral("{G2}"),
+                               QStringLiteral("Saw's"), QStringLiteral("{S-SAW}"),
+                               QStringLiteral("31.12.1999"), QStringLiteral("23:59:59"));
+        p2.master.comment = QStringLiteral("\"quoted\" & <tagged>");
+        auto hidden = MakeProtocol(QStringLiteral("Dev 3"), QStringLiteral("ACME"), QStringLiteral("{G3}"),
+                                   QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"));
+        hidden.master.testResultId = 30803;
+        usb = dir.filePath(QStringLiteral("usb"));
+        ASSERT_TRUE(QDir().mkpath(usb + QStringLiteral("/XmlData")));
+        WriteDocument(usb + QStringLiteral("/XmlData/PV.xml"), SpecificationDocument({drill, saw}));
+        WriteDocument(usb + QStringLiteral("/XmlData/GP.xml"), ProtocolDocument({p1, p2, hidden}));
+    }
+    ProcessResult Ctl(QStringList args, const QString& data = QString()) {
+        args.prepend(data.isEmpty() ? DataDir() : data);
+        args.prepend(QStringLiteral("--data"));
+        args.prepend(QStringLiteral("English"));
+        args.prepend(QStringLiteral("--lang"));
+        return RunProgram(QStringLiteral("v740ctl"), args);
+    }
+    QString usb;
+};
+
+QString Masked(const QByteArray& document) {
+    static const QRegularExpression mark(QStringLiteral(" ExportImport=\"\\d+\""));
+    return QString::fromUtf8(document).replace(mark, QString());
+}
+
+} // namespace
+
+TEST_F(CliTest, PreviewPrintsOneRowPerEntry) {
+    const ProcessResult specs = Ctl({"import", "--source", "drive", "--path", usb, "--kind", "specs"});
+    ASSERT_EQ(specs.exitCode, 0) << specs.err.toStdString();
+    const QStringList rows = specs.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 2);
+    const QString created = LocaleFormat::ShortDate(QDate(2009, 3, 5));
+    const QStringList drill = rows[0].split(QLatin1Char('\t'));
+    ASSERT_EQ(drill.size(), 4);
+    EXPECT_EQ(drill[0], QStringLiteral("Drill"));
+    EXPECT_EQ(drill[1], QStringLiteral("Hand drill"));
+    EXPECT_FALSE(drill[2].isEmpty());
+    EXPECT_EQ(drill[3], created);
+    EXPECT_EQ(rows[1], QStringLiteral("Saw's\tHand drill\t999999\t%1").arg(created))
+        << "a TextID without text is shown as its number";
+
+    const ProcessResult protocols =
+        Ctl({"import", "--source", "folder", "--path", usb + "/XmlData", "--kind", "protocols"});
+    ASSERT_EQ(protocols.exitCode, 0) << protocols.err.toStdString();
+    const QStringList prows = protocols.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(prows.size(), 2) << "the protocol with the third result is left out";
+    const QStringList dev2 = prows[1].split(QLatin1Char('\t'));
+    ASSERT_EQ(dev2.size(), 5);
+    EXPECT_EQ(dev2[0], QStringLiteral("Dev 2"));
+    EXPECT_EQ(dev2[2], QStringLiteral("Desc"));
+    EXPECT_EQ(dev2[3], QStringLiteral("Other"));
+    EXPECT_EQ(dev2[4], LocaleFormat::ShortDate(QDate(1999, 12, 31)));
+    EXPECT_FALSE(protocols.err.isEmpty()) << "the left-out protocols are mentioned";
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraeteTab")), 0) << "a preview writes nothing";
+}
+
+TEST_F(CliTest, ImportSelectedAndAll) {
+    ProcessResult r =
+        Ctl({"import", "--source", "drive", "--path", usb, "--kind", "protocols", "--select", "{g2}"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(Value(QStringLiteral("SELECT group_concat(Device) FROM GeraeteTab")), QStringLiteral("Dev 2"));
+    EXPECT_EQ(Value(QStringLiteral("SELECT Comment FROM GeraeteTab")),
+              QStringLiteral("\"quoted\" & <tagged>"));
+    EXPECT_EQ(Value(QStringLiteral("SELECT group_concat(Name) FROM TypenTab")), QStringLiteral("Saw's"));
+
+    r = Ctl({"import", "--source", "drive", "--path", usb, "--kind", "specs", "--all"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("1 inserted, 1 updated"))) << r.out.toStdString();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM TypenTab")), 2);
+
+    r = Ctl({"import", "--source", "drive", "--path", usb, "--kind", "protocols", "--select", "{G9}"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("{G9}")));
+}
+
+TEST_F(CliTest, ImportFailuresExitWithTheMessage) {
+    struct Case {
+        const char* what;
+        QStringList args;
+        int exit;
+        QString stderrHas;
+    };
+    // A spec document that is cut off in the middle.
+    const QString broken = dir.filePath(QStringLiteral("broken"));
+    ASSERT_TRUE(QDir().mkpath(broken));
+    QByteArray pv = ReadFile(usb + QStringLiteral("/XmlData/PV.xml"));
+    QFile f(broken + QStringLiteral("/PV.xml"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(pv.left(pv.size() / 2));
+    f.close();
+    ASSERT_TRUE(
+        db.Execute(QStringLiteral("INSERT INTO TypenTab (Name, myGUID) VALUES ('Drill', '{OTHER}')")));
+    const std::vector<Case> cases = {
+        {"truncated document",
+         {"import", "--source", "folder", "--path", broken, "--kind", "specs"},
+         1,
+         broken + QStringLiteral("/PV.xml")},
+        {"no documents",
+         {"import", "--source", "drive", "--path", broken, "--kind", "specs"},
+         1,
+         broken + QStringLiteral("/XmlData/PV.xml")},
+        {"refused specification",
+         {"import", "--source", "drive", "--path", usb, "--kind", "specs", "--all"},
+         1,
+         QStringLiteral("Drill")},
+        {"unknown source",
+         {"import", "--source", "floppy", "--path", usb, "--kind", "specs"},
+         2,
+         QStringLiteral("drive|folder")},
+        {"no path", {"import", "--source", "folder", "--kind", "specs"}, 2, QStringLiteral("--path")},
+        {"bad kind",
+         {"import", "--source", "folder", "--path", usb, "--kind", "all"},
+         2,
+         QStringLiteral("--kind")},
+    };
+    const QString before = TableCounts();
+    for (const Case& c : cases) {
+        const ProcessResult r = Ctl(c.args);
+        EXPECT_EQ(r.exitCode, c.exit) << c.what << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.stderrHas)) << c.what << ": " << r.err.toStdString();
+    }
+    EXPECT_EQ(TableCounts(), before);
+}
+
+TEST_F(CliTest, ExportAnswersTheOverwriteQuestionAndRoundTrips) {
+    ASSERT_EQ(Ctl({"import", "--source", "drive", "--path", usb, "--kind", "protocols", "--all"}).exitCode,
+              0);
+    ASSERT_TRUE(db.Execute(QStringLiteral("UPDATE GeraeteTab SET ExportImport = 0")));
+    ASSERT_TRUE(db.Execute(QStringLiteral("UPDATE TypenTab SET ExportImport = 0")));
+    const QString ids =
+        Value(QStringLiteral("SELECT group_concat(id) FROM (SELECT id FROM GeraeteTab ORDER BY id)"));
+
+    const QString stick = dir.filePath(QStringLiteral("stick"));
+    ASSERT_TRUE(QDir().mkpath(stick));
+    ProcessResult r =
+        Ctl({"export", "--target", "drive", "--path", stick, "--kind", "protocols", "--ids", ids});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QByteArray gp = ReadFile(stick + QStringLiteral("/XmlData/GP.xml"));
+    const QByteArray pv = ReadFile(stick + QStringLiteral("/XmlData/PV.xml"));
+    ASSERT_FALSE(gp.isEmpty());
+    ASSERT_FALSE(pv.isEmpty());
+
+    // The files are there now: without --overwrite nothing is touched.
+    r = Ctl({"export", "--target", "drive", "--path", stick, "--kind", "specs", "--ids", "1"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("Confirm overwriting"))) << r.err.toStdString();
+    EXPECT_EQ(ReadFile(stick + QStringLiteral("/XmlData/GP.xml")), gp);
+
+    // Round trip through an empty database.
+    const QString data2 = dir.filePath(QStringLiteral("data2"));
+    ASSERT_EQ(RunProgram(QStringLiteral("v740ctl"), {"--data", data2, "init"}).exitCode, 0);
+    r = Ctl({"import", "--source", "drive", "--path", stick, "--kind", "protocols", "--all"}, data2);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString out = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    r = Ctl({"export", "--target", "folder", "--path", out, "--kind", "protocols", "--ids", "1,2"}, data2);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(Masked(ReadFile(out + QStringLiteral("/GP.xml"))), Masked(gp));
+    EXPECT_EQ(Masked(ReadFile(out + QStringLiteral("/PV.xml"))), Masked(pv));
+    EXPECT_NE(ReadFile(out + QStringLiteral("/GP.xml")), gp);
+
+    // Replacing: --overwrite answers OK.
+    r = Ctl({"export", "--target", "folder", "--path", out, "--kind", "specs", "--ids", "1", "--overwrite"},
+            data2);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/GP.xml")));
+    EXPECT_TRUE(QFile::exists(out + QStringLiteral("/PV.xml")));
+
+    // Failures: exit 1, the message on standard error, no file left.
+    r = Ctl(
+        {"export", "--target", "folder", "--path", out, "--kind", "specs", "--ids", "1,77", "--overwrite"},
+        data2);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("Could not found test data record!"))) << r.err.toStdString();
+    EXPECT_FALSE(QFile::exists(out + QStringLiteral("/PV.xml")));
+    for (const QStringList& bad :
+         {QStringList{"export", "--target", "cloud", "--path", out, "--kind", "specs", "--ids", "1"},
+          QStringList{"export", "--target", "folder", "--path", out, "--kind", "specs", "--ids", "x"},
+          QStringList{"export", "--target", "folder", "--kind", "specs", "--ids", "1"}})
+        EXPECT_EQ(Ctl(bad, data2).exitCode, 2) << bad.join(' ').toStdString();
+}
