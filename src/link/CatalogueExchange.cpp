@@ -42,6 +42,13 @@ bool AskTester(CRS232& link, const QString& command, int& check, qint32& error) 
     return true;
 }
 
+// A refusal names the record even when the catalogue has no text for it.
+QString Refusal(const QString& format, const QString& a, const QString& b = QString()) {
+    if (format.trimmed().isEmpty())
+        return b.isEmpty() ? a : QStringLiteral("%1 %2").arg(a, b);
+    return b.isEmpty() ? FormatText(format, a) : FormatText(format, a, b);
+}
+
 bool FetchInto(CRS232& link, const QString& command, const QString& path) {
     QString detail;
     return link.ExchangeRaw(command, detail) && link.ReceiveDocument(path, detail);
@@ -274,7 +281,6 @@ CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows
     if (m_cb.title)
         m_cb.title(50147);
     Step(50138);
-    QString text;
     bool ok = OpenLink(m_context, r.error, r.errorText, m_lookup);
     if (ok) {
         if (m_cb.range)
@@ -287,7 +293,7 @@ CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows
             if (ok && check != kCheckAccepted) {
                 ok = false;
                 r.error = kSpecificationRefused;
-                r.errorText = FormatText(ExchangeText::Resolve(m_lookup, 431), row.column0);
+                r.errorText = Refusal(ExchangeText::Resolve(m_lookup, 431), row.column0);
             }
             if (!ok || (r.cancelled = Cancelled()))
                 break;
@@ -361,8 +367,7 @@ CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
             if (ok && check != kCheckAccepted) {
                 ok = false;
                 r.error = kProtocolRefused;
-                r.errorText =
-                    FormatText(ExchangeText::Joined(m_lookup, 50140, 50141), row.column0, row.column3);
+                r.errorText = Refusal(ExchangeText::Joined(m_lookup, 50140, 50141), row.column0, row.column3);
             }
             if (!ok || (r.cancelled = Cancelled()))
                 break;
@@ -381,7 +386,7 @@ CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
             if (ok && s.check != kCheckAccepted) {
                 ok = false;
                 r.error = kSpecificationRefused;
-                r.errorText = FormatText(ExchangeText::Joined(m_lookup, 50148, 50146), s.name);
+                r.errorText = Refusal(ExchangeText::Joined(m_lookup, 50148, 50146), s.name);
             }
             if (!ok || (r.cancelled = Cancelled()))
                 break;
