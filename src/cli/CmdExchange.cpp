@@ -16,6 +16,11 @@
 
 namespace Cli {
 
+// The tester's import, which runs its own preview and import around the link; used for
+// --source tester when the link's command file is part of the program and no source
+// factory of that name is registered.
+int ImportFromTester(const GlobalOptions& options, const QStringList& args) __attribute__((weak));
+
 namespace {
 
 QMap<QString, ImportSourceFactory>& Sources() {
@@ -114,6 +119,8 @@ int CmdImport(const GlobalOptions& options, const QStringList& args) {
         return 2;
     }
     const auto factory = Sources().constFind(sourceName);
+    if (factory == Sources().cend() && sourceName == QLatin1String("tester") && ImportFromTester)
+        return ImportFromTester(options, args);
     if (factory == Sources().cend()) {
         Err(QStringLiteral("import: --source must be one of %1")
                 .arg(Sources().keys().join(QLatin1Char('|'))));
