@@ -1,0 +1,70 @@
+#include "App.h"
+
+#include "CatalogueDialogs.h"
+#include "MainFrame.h"
+#include "Notifier.h"
+#include "SingleInstance.h"
+#include "VELMOR740PCRemoteDoc.h"
+#include "WindowMessages.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QWindow>
+
+CVELMOR740PCRemoteApp::CVELMOR740PCRemoteApp() = default;
+
+CVELMOR740PCRemoteApp::~CVELMOR740PCRemoteApp() {
+    // The frame and its view go before the document they use.
+    m_frame.reset();
+    m_doc.reset();
+}
+
+bool CVELMOR740PCRemoteApp::InitInstance() {
+    m_instance = std::make_unique<CSingleInstance>();
+    QString reply;
+    switch (m_instance->Start(&reply)) {
+    case CSingleInstance::Outcome::Handed:
+        m_exitCode = 0;
+        return false;
+    case CSingleInstance::Outcome::Failed:
+        Notifier().ShowMessage(QStringLiteral("VELMOR_CONTROL_CENTER Class Registration failed\n"),
+                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
+        m_exitCode = 1;
+        return false;
+    case CSingleInstance::Outcome::First:
+        break;
+    }
+    // A second start during the start-up messages brings those to the front.
+    QObject::connect(m_instance.get(), &CSingleInstance::activationRequested, [this] {
+        if (m_frame) {
+            m_frame->Activate();
+        } else if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->raise();
+            modal->activateWindow();
+        }
+    });
+    m_instance->SetReplyProvider([this] {
+        if (!m_frame)
+            return QStringLiteral("starting");
+        return QStringLiteral("visible=%1 minimized=%2 pid=%3")
+            .arg(m_frame->isVisible())
+            .arg(m_frame->isMinimized())
+            .arg(QApplication::applicationPid());
+    });
+
+    // The dialogs of this Linux build name "Tahoma"; the closest installed face stands in.
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    CatalogueDialogs::InstallBuiltIn();
+
+    m_messages = std::make_unique<CWindowMessages>();
+    m_doc = std::make_unique<CVELMOR740PCRemoteDoc>();
+    m_doc->SetMessages(m_messages.get());
+    if (!m_doc->OnNewDocument()) {
+        m_exitCode = 1;
+        return false;
+    }
+    m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
+    m_frame->show();
+    return true;
+}

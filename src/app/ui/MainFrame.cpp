@@ -1,0 +1,302 @@
+#include "MainFrame.h"
+
+#include "AboutDlg.h"
+#include "Artwork.h"
+#include "InfoView.h"
+#include "TextFormat.h"
+#include "VELMOR740PCRemoteDoc.h"
+#include "VELMOR740PCRemoteView.h"
+#include "WindowMessages.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+struct Language {
+    const char* name;
+    int command;
+};
+
+// The languages in the order of the menu.
+const Language kLanguages[] = {
+    {"Castellano", CMainFrame::IdCastellano},
+    {"Česky", CMainFrame::IdCesky},
+    {"Deutsch", CMainFrame::IdDeutsch},
+    {"English", CMainFrame::IdEnglish},
+    {"Français", CMainFrame::IdFrancais},
+    {"Italiano", CMainFrame::IdItaliano},
+    {"Österreichisch", CMainFrame::IdOesterreichisch},
+};
+
+// A status pane: a fixed width, an optional icon and a text.
+QWidget* Pane(QWidget* parent, int width, QLabel** icon, QLabel** text) {
+    auto* pane = new QWidget(parent);
+    auto* layout = new QHBoxLayout(pane);
+    layout->setContentsMargins(2, 0, 2, 0);
+    layout->setSpacing(4);
+    if (icon) {
+        *icon = new QLabel(pane);
+        (*icon)->setFixedSize(16, 16);
+        layout->addWidget(*icon);
+    }
+    *text = new QLabel(pane);
+    (*text)->setTextFormat(Qt::PlainText);
+    layout->addWidget(*text, 1);
+    if (width > 0)
+        pane->setFixedWidth(width);
+    return pane;
+}
+
+} // namespace
+
+int CMainFrame::LanguageCommand(const QString& language) {
+    for (const Language& l : kLanguages)
+        if (language.compare(QString::fromUtf8(l.name), Qt::CaseInsensitive) == 0)
+            return l.command;
+    return 0;
+}
+
+CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QWidget* parent)
+    : QMainWindow(parent), m_doc(doc), m_messages(messages) {
+    setWindowTitle(CVELMOR740PCRemoteDoc::AppTitle());
+    setWindowIcon(Artwork::AppIcon());
+    setObjectName(QStringLiteral("VELMOR_CONTROL_CENTER"));
+
+    auto* tools = addToolBar(QStringLiteral("Standard"));
+    tools->setObjectName(QStringLiteral("toolBar"));
+    tools->setMovable(false);
+    tools->setFloatable(false);
+    tools->setIconSize(QSize(24, 24));
+    tools->setContextMenuPolicy(Qt::PreventContextMenu);
+    m_back = tools->addAction(Artwork::ToolIcon(QStringLiteral("back")), QStringLiteral("Back"));
+    m_filter = tools->addAction(Artwork::ToolIcon(QStringLiteral("filter")), QStringLiteral("Filter"));
+    m_action = tools->addAction(Artwork::ToolIcon(QStringLiteral("action")), QStringLiteral("Action"));
+    m_back->setData(int(IdBack));
+    m_filter->setData(int(IdFilter));
+    m_action->setData(int(IdAction));
+    m_back->setToolTip(QStringLiteral("Back (Backspace)"));
+    m_filter->setToolTip(QStringLiteral("Filter (Home)"));
+    m_action->setToolTip(QStringLiteral("Action (context menu)"));
+
+    auto* status = statusBar();
+    status->setSizeGripEnabled(true);
+    auto* countPane = Pane(status, 0, nullptr, &m_countPane);
+    status->addWidget(countPane, 1);
+    status->addPermanentWidget(Pane(status, 260, &m_progressIcon, &m_progressText));
+    status->addPermanentWidget(Pane(status, 160, &m_linkIcon, &m_portPane));
+    status->addPermanentWidget(Pane(status, 105, nullptr, &m_baudPane));
+    status->addPermanentWidget(Pane(status, 80, nullptr, &m_bitsPane));
+    m_port = doc.SerialPort();
+    m_baud = doc.BaudRate();
+    m_bits = doc.DataBits();
+
+    m_splitter = new QSplitter(Qt::Vertical, this);
+    m_splitter->setChildrenCollapsible(false);
+    m_info = new CInfoView(doc, m_splitter);
+    m_view = new CVELMOR740PCRemoteView(doc, m_splitter);
+    m_splitter->addWidget(m_info);
+    m_splitter->addWidget(m_view);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({70, 400});
+    setCentralWidget(m_splitter);
+
+    connect(m_back, &QAction::triggered, m_view, &CVELMOR740PCRemoteView::OnBack);
+    connect(m_filter, &QAction::triggered, m_view, &CVELMOR740PCRemoteView::OnFilter);
+    connect(m_action, &QAction::triggered, m_view, &CVELMOR740PCRemoteView::OnAction);
+    connect(m_view, &CVELMOR740PCRemoteView::redrawRequested, this, &CMainFrame::OnRedraw);
+    connect(m_view, &CVELMOR740PCRemoteView::mainWindowLockRequested, this, &CMainFrame::OnLockMainWindow);
+    connect(m_view, &CVELMOR740PCRemoteView::languageChanged, this, &CMainFrame::BuildMenus);
+    connect(&messages, &CWindowMessages::itemCountChanged, this, &CMainFrame::OnItemCount);
+    connect(&messages, &CWindowMessages::progressChanged, this, &CMainFrame::OnProgress);
+    connect(&messages, &CWindowMessages::linkStatusChanged, this, &CMainFrame::OnLinkStatus);
+
+    BuildMenus();
+    OnProgress(false, QString());
+    OnLinkStatus(m_port, m_baud, m_bits, CWindowMessages::LinkClosed);
+    move(0, 0);
+    resize(800, 600);
+    m_view->OnInitialUpdate();
+    m_view->setFocus();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+QAction* CMainFrame::AddCommand(QMenu* menu, const QString& text, int command) {
+    QAction* action = menu->addAction(text);
+    action->setData(command);
+    m_menuActions << action;
+    return action;
+}
+
+void CMainFrame::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    bar->clear();
+    m_menuActions.clear();
+    auto T = [this](qint32 id, const char* fallback) { return m_doc.Text(id, QString::fromUtf8(fallback)); };
+
+    QMenu* file = bar->addMenu(T(50, "File"));
+    QAction* setup = file->addAction(T(50034, "Print setup..."));
+    connect(setup, &QAction::triggered, this, &CMainFrame::OnPrintSetup);
+    file->addSeparator();
+    QAction* exit = file->addAction(T(4504, "Exit"));
+    exit->setShortcut(QKeySequence::Quit);
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = bar->addMenu(T(60, "Edit"));
+    QAction* all = AddCommand(edit, T(146, "Select all"), IdSelectAll);
+    all->setShortcut(QKeySequence::SelectAll);
+    all->setShortcutContext(Qt::WindowShortcut);
+    connect(all, &QAction::triggered, m_view, &CVELMOR740PCRemoteView::OnSelectAll);
+    QAction* invert = AddCommand(edit, T(147, "Invert selection"), IdInvertSelection);
+    connect(invert, &QAction::triggered, m_view, &CVELMOR740PCRemoteView::OnInvertSelection);
+    edit->addSeparator();
+    for (const Language& l : kLanguages) {
+        const QString name = QString::fromUtf8(l.name);
+        QAction* action = AddCommand(edit, name, l.command);
+        action->setCheckable(true);
+        action->setChecked(name.compare(m_doc.Language(), Qt::CaseInsensitive) == 0);
+        connect(action, &QAction::triggered, m_view, [this, name] {
+            // The menu that carries this action is rebuilt by the change; not from inside it.
+            QMetaObject::invokeMethod(
+                m_view, [this, name] { m_view->OnLanguage(name); }, Qt::QueuedConnection);
+        });
+    }
+
+    QMenu* help = bar->addMenu(T(70, "Help"));
+    QAction* about = help->addAction(T(50019, "About..."));
+    connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
+
+    UpdateStatusTexts();
+    UpdateCommands();
+}
+
+QAction* CMainFrame::CommandAction(int command) const {
+    for (QAction* action : {m_back, m_filter, m_action})
+        if (action->data().toInt() == command)
+            return action;
+    for (QAction* action : m_menuActions)
+        if (action->data().toInt() == command)
+            return action;
+    return nullptr;
+}
+
+bool CMainFrame::IsIndeterminate(int command) const {
+    return m_indeterminate && (command == IdBack || command == IdFilter || command == IdAction);
+}
+
+QString CMainFrame::PaneText(int pane) const {
+    switch (pane) {
+    case 0:
+        return m_countPane->text();
+    case 1:
+        return m_progressText->text();
+    case 2:
+        return m_portPane->text();
+    case 3:
+        return m_baudPane->text();
+    case 4:
+        return m_bitsPane->text();
+    default:
+        return QString();
+    }
+}
+
+int CMainFrame::PaneIcon(int pane) const {
+    return pane == 1 ? m_progressIconId : pane == 2 ? m_linkIconId : 0;
+}
+
+void CMainFrame::UpdateStatusTexts() {
+    m_countPane->setText(FormatText(m_doc.Text(410, QStringLiteral("%d entries")), m_count));
+    const QString pair = QStringLiteral("%s %s");
+    m_portPane->setText(FormatText(pair, m_doc.Text(50076, QStringLiteral("Port:")), m_port));
+    m_baudPane->setText(FormatText(pair, m_doc.Text(31522, QStringLiteral("Baud:")), m_baud));
+    m_bitsPane->setText(FormatText(pair, m_doc.Text(31523, QStringLiteral("Data bits:")), m_bits));
+}
+
+void CMainFrame::UpdateCommands() {
+    const bool locked = m_view->IsMainWindowLocked();
+    m_back->setEnabled(!locked && m_view->CanBack());
+    m_filter->setEnabled(!locked && m_view->CanFilter());
+    m_action->setEnabled(!locked && m_view->CanAction());
+    for (QAction* action : m_menuActions) {
+        const int command = action->data().toInt();
+        if (command == IdSelectAll || command == IdInvertSelection)
+            action->setEnabled(m_view->CanSelectAll());
+        else if (action->isCheckable())
+            action->setChecked(action->text().compare(m_doc.Language(), Qt::CaseInsensitive) == 0);
+    }
+}
+
+void CMainFrame::OnItemCount(int count) {
+    m_count = count;
+    UpdateStatusTexts();
+}
+
+void CMainFrame::OnProgress(bool busy, const QString& text) {
+    m_progressIconId = busy ? 178 : 179;
+    m_progressIcon->setPixmap(Artwork::StatusIcon(m_progressIconId));
+    m_progressText->setText(busy ? text : QString());
+}
+
+void CMainFrame::OnLinkStatus(const QString& port, const QString& baudRate, const QString& dataBits,
+                              int icon) {
+    m_port = port;
+    m_baud = baudRate;
+    m_bits = dataBits;
+    if (icon >= CWindowMessages::LinkConnecting && icon <= CWindowMessages::LinkFailed)
+        m_linkIconId = icon;
+    m_linkIcon->setPixmap(Artwork::StatusIcon(m_linkIconId));
+    UpdateStatusTexts();
+}
+
+void CMainFrame::OnRedraw() {
+    m_info->update();
+    UpdateCommands();
+}
+
+void CMainFrame::OnLockMainWindow(bool locked) {
+    m_indeterminate = locked;
+    // A dimmed button with a busy tip stands for the indeterminate state.
+    for (QAction* action : {m_back, m_filter, m_action})
+        action->setProperty("indeterminate", locked);
+    centralWidget()->setEnabled(!locked);
+    menuBar()->setEnabled(!locked);
+    UpdateCommands();
+}
+
+void CMainFrame::Activate() {
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+void CMainFrame::OnPrintSetup() {
+    QPageSetupDialog dialog(&m_printer, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnAbout() {
+    CAboutDlg dialog(m_doc, this);
+    dialog.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    // A worker still owns the window; it must end first.
+    if (m_view->IsMainWindowLocked()) {
+        event->ignore();
+        return;
+    }
+    m_messages.SendClearList();
+    event->accept();
+}

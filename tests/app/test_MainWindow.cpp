@@ -1,0 +1,673 @@
+// The main window under the offscreen platform: frame, status bar, menus, the catalogue
+// and the routing of mouse, keys and commands to the directory objects.
+#include "AboutDlg.h"
+#include "Artwork.h"
+#include "BaseClass.h"
+#include "CatalogueDialogs.h"
+#include "InfoView.h"
+#include "MainFrame.h"
+#include "MenuDialog.h"
+#include "TestSupport.h"
+#include "UserSchema.h"
+#include "UserSetUpInfo.h"
+#include "VELMOR740PCRemoteDoc.h"
+#include "VELMOR740PCRemoteView.h"
+#include "WindowMessages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QtTest>
+#include <thread>
+
+namespace {
+
+// A small report directory: three rows, the second drawn blue. It records what the view
+// asks of it, so the routing of the view can be watched with a real list.
+class CReportDirectory : public CBaseClass {
+public:
+    void DoClickFunction(CDirectoryView&, CVELMOR740PCRemoteDoc& doc) override {
+        ++clicks;
+        doc.InfoPane().actionEnabled = true;
+    }
+    void DoDoubleClickFunction(CDirectoryView& view, CVELMOR740PCRemoteDoc& doc) override {
+        ++opens;
+        CDirectoryList& list = view.List();
+        list.Clear();
+        view.SetCurrentDirectory(this);
+        list.SetMode(ListMode::Report);
+        list.InsertColumn(0, QStringLiteral("Device"), 150);
+        list.InsertColumn(1, QStringLiteral("Client"), 120);
+        for (int i = 0; i < 3; ++i) {
+            CListItemRecord record{i, 100 + i, i == 1 ? MakeItemColour(0, 0, 255) : 0, this};
+            const int row = list.AppendItem(QStringLiteral("Device %1").arg(i), -1, record);
+            list.SetItemText(row, 1, QStringLiteral("Client %1").arg(i));
+        }
+        const int reselect = list.FindRecord(view.State().selectedItem.recordId);
+        if (reselect >= 0)
+            list.SelectRow(reselect);
+        CInfoPaneState& pane = doc.InfoPane();
+        pane.bannerBitmap = QStringLiteral("IDB_TYPKAT");
+        pane.backEnabled = true;
+        pane.filterEnabled = true;
+        pane.actionEnabled = reselect >= 0;
+        view.SendItemCount(list.ItemCount());
+    }
+    void DoEmptyClickFunction(CDirectoryView&, CVELMOR740PCRemoteDoc& doc) override {
+        ++empties;
+        doc.InfoPane().actionEnabled = false;
+    }
+    void DoFilterFunction(CDirectoryView&, CVELMOR740PCRemoteDoc&) override { ++filters; }
+    void DoActionFunction(CDirectoryView&, CVELMOR740PCRemoteDoc&, qint32 recordId) override {
+        actions << recordId;
+    }
+    void RefreshView(CDirectoryView&, CVELMOR740PCRemoteDoc&) override { ++refreshes; }
+
+    int clicks = 0, opens = 0, empties = 0, filters = 0, refreshes = 0;
+    QList<qint32> actions;
+};
+
+QString CaptionOf(QMenu* menu) {
+    return menu ? menu->title() : QString();
+}
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> tmp;
+    QString local;
+    std::unique_ptr<CRecordingNotifier> notes;
+    std::unique_ptr<CScopedNotifier> scope;
+    std::unique_ptr<CWindowMessages> messages;
+    std::unique_ptr<CVELMOR740PCRemoteDoc> doc;
+    std::unique_ptr<CMainFrame> frame;
+
+    CVELMOR740PCRemoteView& View() { return *frame->View(); }
+    CDirectoryList& List() { return frame->View()->List(); }
+    QPoint ItemCentre(int row) {
+        QAbstractItemView* list = View().ActiveList();
+        return list->visualRect(List().index(row, 0)).center();
+    }
+    QWidget* Viewport() { return View().ActiveList()->viewport(); }
+    QPoint EmptySpot() { return QPoint(Viewport()->width() - 5, Viewport()->height() - 5); }
+    // A double-click as the window system delivers it: press, release, double-click, release.
+    void DoubleClick(int row) {
+        const QPoint at = ItemCentre(row);
+        QWidget* viewport = Viewport();
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, at);
+    }
+
+    // Starts the document and shows the frame on a fresh data folder.
+    void Start(const QByteArray& ini = QByteArray()) {
+        frame.reset();
+        doc.reset();
+        if (!ini.isEmpty()) {
+            QFile f(local + QStringLiteral("/V740Control.ini"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(ini);
+        }
+        doc = std::make_unique<CVELMOR740PCRemoteDoc>();
+        doc->SetMessages(messages.get());
+        QVERIFY2(doc->OnNewDocument(), qPrintable(notes->messages.join(QStringLiteral(" | "))));
+        frame = std::make_unique<CMainFrame>(*doc, *messages);
+        frame->show();
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+    }
+
+private slots:
+    void init() {
+        tmp = std::make_unique<QTemporaryDir>();
+        local = tmp->filePath(QStringLiteral("common/VELMOR 740ST - Roziraz Uvurad"));
+        QVERIFY(QDir().mkpath(local));
+        qputenv("VELMOR_COMMON_APPDATA", tmp->filePath(QStringLiteral("common")).toUtf8());
+        qputenv("XDG_CONFIG_HOME", tmp->filePath(QStringLiteral("config")).toUtf8());
+        qputenv("VELMOR_PROGRAM_FILES", QByteArray(V740_BIN_DIR));
+        QVERIFY(UserSchema::CreateUserDatabase(local, QStringLiteral("3.2")));
+        notes = std::make_unique<CRecordingNotifier>();
+        scope = std::make_unique<CScopedNotifier>(notes.get());
+        messages = std::make_unique<CWindowMessages>();
+        Start();
+    }
+    void cleanup() {
+        frame.reset();
+        doc.reset();
+        messages.reset();
+        scope.reset();
+        notes.reset();
+        for (auto d : {CatalogueDialog::Import, CatalogueDialog::SoftwareUpdate, CatalogueDialog::PrintHeader,
+                       CatalogueDialog::RS232Test})
+            CatalogueDialogs::Install(d, {});
+        tmp.reset();
+    }
+
+    void frameHasItsPanesBarsAndGermanMenus() {
+        QCOMPARE(frame->size(), QSize(800, 600));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("VELMOR - Roziraz Uvurad"));
+        QCOMPARE(frame->Splitter()->count(), 2);
+        QCOMPARE(frame->Splitter()->widget(0), static_cast<QWidget*>(frame->InfoView()));
+        QCOMPARE(frame->Splitter()->widget(1), static_cast<QWidget*>(frame->View()));
+        QVERIFY(frame->InfoView()->height() >= 70);
+
+        auto* tools = frame->findChild<QToolBar*>(QStringLiteral("toolBar"));
+        QVERIFY(tools);
+        QList<int> commands;
+        for (QAction* a : tools->actions())
+            commands << a->data().toInt();
+        QCOMPARE(commands, (QList<int>{32780, 32783, 32781}));
+        for (int c : {32780, 32783, 32781})
+            QVERIFY2(!frame->CommandAction(c)->isEnabled(), "the catalogue has no back, filter or action");
+
+        QCOMPARE(frame->PaneText(0), QStringLiteral("6 Einträge"));
+        QCOMPARE(frame->PaneText(1), QString());
+        QCOMPARE(frame->PaneIcon(1), 179);
+        QCOMPARE(frame->PaneText(2), QStringLiteral("Port: COM1:"));
+        QCOMPARE(frame->PaneIcon(2), 169);
+        QCOMPARE(frame->PaneText(3), QStringLiteral("Baud: 115200"));
+        QCOMPARE(frame->PaneText(4), QStringLiteral("Datenbits: 8"));
+
+        const QList<QAction*> menus = frame->menuBar()->actions();
+        QCOMPARE(menus.size(), 3);
+        QCOMPARE(CaptionOf(menus[0]->menu()), QStringLiteral("Datei"));
+        QCOMPARE(CaptionOf(menus[1]->menu()), QStringLiteral("Bearbeiten"));
+        QCOMPARE(CaptionOf(menus[2]->menu()), QStringLiteral("Hilfe"));
+        QStringList file;
+        for (QAction* a : menus[0]->menu()->actions())
+            file << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QCOMPARE(file, (QStringList{QStringLiteral("Druckereinrichtung..."), QStringLiteral("-"),
+                                    QStringLiteral("Beenden")}));
+        QStringList languages;
+        for (QAction* a : menus[1]->menu()->actions())
+            if (a->isCheckable())
+                languages << a->text() + (a->isChecked() ? QStringLiteral("*") : QString());
+        QCOMPARE(languages, (QStringList{QStringLiteral("Castellano"), QStringLiteral("Česky"),
+                                         QStringLiteral("Deutsch*"), QStringLiteral("English"),
+                                         QStringLiteral("Français"), QStringLiteral("Italiano"),
+                                         QStringLiteral("Österreichisch")}));
+        QVERIFY2(!frame->CommandAction(32787)->isEnabled(), "the catalogue is single-selection");
+        QVERIFY(!frame->CommandAction(32788)->isEnabled());
+    }
+
+    void catalogueShowsSixEntriesWithTheirBitmaps() {
+        QCOMPARE(List().ItemCount(), 6);
+        QCOMPARE(List().Mode(), ListMode::Catalogue);
+        QCOMPARE(View().ActiveList(), static_cast<QAbstractItemView*>(View().IconList()));
+        QCOMPARE(View().IconList()->selectionMode(), QAbstractItemView::SingleSelection);
+        const QStringList captions{QStringLiteral("Import"),           QStringLiteral("Prüfvorschriften"),
+                                   QStringLiteral("Geräteprotokolle"), QStringLiteral("Software-Update"),
+                                   QStringLiteral("Druckkopf"),        QStringLiteral("RS232-Test")};
+        const QStringList bitmaps{QStringLiteral("IDB_IMPORT"),      QStringLiteral("IDB_TYPKAT"),
+                                  QStringLiteral("IDB_GEKAT"),       QStringLiteral("IDB_UPDATE"),
+                                  QStringLiteral("IDB_PRINTHEADER"), QStringLiteral("IDB_RS232TEST")};
+        for (int row = 0; row < 6; ++row) {
+            QCOMPARE(List().ItemText(row), captions[row]);
+            QCOMPARE(List().ImageName(List().ItemImage(row)), bitmaps[row]);
+            QCOMPARE(List().Record(row)->index, row);
+            QCOMPARE(List().Record(row)->recordId, 0);
+            const QPixmap art = Artwork::Bitmap(bitmaps[row]);
+            QCOMPARE(art.size(), QSize(48, 48));
+        }
+        const CInfoPaneState& pane = doc->InfoPane();
+        QCOMPARE(pane.bannerBitmap, QStringLiteral("IDB_KESTRA"));
+        QCOMPARE(pane.title, QStringLiteral("Übersicht"));
+        QCOMPARE(pane.hint, doc->Text(50002));
+        QVERIFY(!Artwork::Bitmap(QStringLiteral("IDB_KESTRA")).isNull());
+    }
+
+    void clicksSetTheHintsAndAnEmptyClickResetsThem() {
+        struct Case {
+            int row;
+            QString hint;
+        };
+        const QList<Case> cases{
+            {0, doc->Text(50009) + QLatin1Char(' ') + doc->Text(50010)},
+            {1, doc->Text(50012) + QLatin1Char(' ') + doc->Text(50013) + QLatin1Char(' ') + doc->Text(50014)},
+            {2, doc->Text(50015) + QLatin1Char(' ') + doc->Text(50016) + QLatin1Char(' ') + doc->Text(50014)},
+            {3, doc->Text(50007)},
+            {4, doc->Text(50192) + QLatin1Char(' ') + doc->Text(50193)},
+            {5, doc->Text(50004) + QLatin1Char(' ') + doc->Text(50005)},
+        };
+        for (const Case& c : cases) {
+            QTest::mouseClick(Viewport(), Qt::LeftButton, {}, ItemCentre(c.row));
+            QCOMPARE(List().FirstSelectedRow(), c.row);
+            QCOMPARE(View().State().selectedItem.index, c.row);
+            QVERIFY(!doc->InfoPane().hint.isEmpty());
+            QCOMPARE(doc->InfoPane().hint, c.hint);
+            QTest::mouseClick(Viewport(), Qt::LeftButton, {}, EmptySpot());
+            QCOMPARE(List().SelectedCount(), 0);
+            QCOMPARE(doc->InfoPane().hint, doc->Text(50002));
+            QCOMPARE(doc->InfoPane().title, doc->Text(50001));
+        }
+        QVERIFY(notes->messages.isEmpty());
+    }
+
+    void rightClickInTheCatalogueOnlyResets() {
+        QTest::mouseClick(Viewport(), Qt::LeftButton, {}, ItemCentre(3));
+        QCOMPARE(doc->InfoPane().hint, doc->Text(50007));
+        QTest::mouseClick(Viewport(), Qt::RightButton, {}, EmptySpot());
+        QCOMPARE(List().SelectedCount(), 0);
+        QCOMPARE(doc->InfoPane().hint, doc->Text(50002));
+        QVERIFY(!doc->InfoPane().actionEnabled);
+        // On an item: it becomes the selection, but with action off nothing else happens.
+        QTest::mouseClick(Viewport(), Qt::RightButton, {}, ItemCentre(4));
+        QCOMPARE(List().FirstSelectedRow(), 4);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Menu);
+        QVERIFY2(notes->messages.isEmpty(), qPrintable(notes->messages.join(QStringLiteral(" | "))));
+        QCOMPARE(List().ItemCount(), 6);
+    }
+
+    void openingAMissingFunctionSaysSoInOneSentence() {
+        const QStringList captions{QStringLiteral("Import"),           QStringLiteral("Prüfvorschriften"),
+                                   QStringLiteral("Geräteprotokolle"), QStringLiteral("Software-Update"),
+                                   QStringLiteral("Druckkopf"),        QStringLiteral("RS232-Test")};
+        for (int row = 0; row < 6; ++row) {
+            notes->Clear();
+            DoubleClick(row);
+            QCOMPARE(notes->messages.size(), 1);
+            QCOMPARE(notes->Last(),
+                     QStringLiteral("The function \"%1\" is not in this build yet.").arg(captions[row]));
+            notes->Clear();
+            List().ClearSelection();
+            List().SelectRow(row);
+            QTest::keyClick(View().ActiveList(), Qt::Key_Return);
+            QCOMPARE(notes->messages.size(), 1);
+            QVERIFY(notes->Last().contains(captions[row]));
+        }
+        QCOMPARE(List().ItemCount(), 6);
+        QVERIFY2(!QFile::exists(local + QStringLiteral("/V740Control.ini")),
+                 "nothing ran, nothing is stored");
+    }
+
+    void theImportIconFollowsTheInterfaceAndChangesAreStored() {
+        struct Step {
+            int interface;
+            QString drive;
+            bool serial;
+            QString bitmap;
+        };
+        const QList<Step> steps{
+            {1, QStringLiteral("/media/stick/"), false, QStringLiteral("IDB_IMPORT_USB")},
+            {2, QStringLiteral("/MEDIA/STICK/"), true, QStringLiteral("IDB_IMPORT_FOLDER")},
+            {0, QStringLiteral("/media/other/"), false, QStringLiteral("IDB_IMPORT")},
+        };
+        int runs = 0;
+        Step current;
+        CatalogueDialogs::Install(CatalogueDialog::Import,
+                                  [&](QWidget*, CDirectoryView&, CVELMOR740PCRemoteDoc& d) {
+                                      ++runs;
+                                      d.SetImportInterface(current.interface);
+                                      d.SetLastDrive(current.drive);
+                                      if (current.serial)
+                                          d.SetSerialPort(QStringLiteral("/dev/ttyUSB1"));
+                                      CatalogueDialogResult result;
+                                      result.serialSettingsChanged = current.serial;
+                                      return result;
+                                  });
+        for (const Step& step : steps) {
+            current = step;
+            DoubleClick(0);
+            QCOMPARE(List().ImageName(List().ItemImage(0)), step.bitmap);
+            // The icon drawn for the item is the new one.
+            QStyleOptionViewItem option;
+            option.initFrom(View().IconList());
+            const QSize hint = View().IconList()->itemDelegate()->sizeHint(option, List().index(0, 0));
+            QVERIFY(hint.height() >= 48);
+            const CProfileFile ini = doc->Profile();
+            QCOMPARE(ini.GetInt(QStringLiteral("Import"), QStringLiteral("Interface"), -1), step.interface);
+        }
+        QCOMPARE(runs, 3);
+        const CProfileFile ini = doc->Profile();
+        // A drive that differs only in case is no change and was not written.
+        QCOMPARE(ini.GetString(QStringLiteral("Import"), QStringLiteral("Disk"), QString()),
+                 QStringLiteral("/media/other/"));
+        QCOMPARE(ini.GetString(QStringLiteral("Import"), QStringLiteral("Folder"), QStringLiteral("unset")),
+                 QStringLiteral("unset"));
+        QCOMPARE(ini.GetString(QStringLiteral("Import"), QStringLiteral("PV"), QStringLiteral("unset")),
+                 QStringLiteral("unset"));
+        QCOMPARE(ini.GetString(QStringLiteral("RS232"), QStringLiteral("Port"), QString()),
+                 QStringLiteral("/dev/ttyUSB1"));
+        QCOMPARE(ini.GetString(QStringLiteral("RS232"), QStringLiteral("Baudrate"), QString()),
+                 QStringLiteral("115200"));
+
+        // The next start shows the stored interface's icon.
+        Start();
+        QCOMPARE(List().ImageName(List().ItemImage(0)), QStringLiteral("IDB_IMPORT"));
+        Start("[Import]\r\nInterface=1\r\n");
+        QCOMPARE(List().ImageName(List().ItemImage(0)), QStringLiteral("IDB_IMPORT_USB"));
+    }
+
+    void choosingALanguageRebuildsTheMenusAndReturnsToTheCatalogue() {
+        CUserSetUpInfo setUp(QStringLiteral("user2.db"), local);
+        QVERIFY(setUp.SetFilter(50, -1, QStringLiteral("SELECT * FROM TypenTab")));
+        QVERIFY(setUp.SetFilter(60, -1, QStringLiteral("SELECT * FROM GeraeteTab")));
+        auto directory = std::make_unique<CReportDirectory>();
+        CReportDirectory* dir = directory.get();
+        View().ReplaceDirectory(DirectoryKind::TypObject, std::move(directory));
+        View().RootObject().DoDoubleClickFunction(View(), *doc);
+        DoubleClick(1);
+        QCOMPARE(dir->opens, 1);
+        QCOMPARE(List().Mode(), ListMode::Report);
+
+        frame->CommandAction(CMainFrame::IdEnglish)->trigger();
+        QTRY_COMPARE(doc->Language(), QStringLiteral("English"));
+        QCOMPARE(List().Mode(), ListMode::Catalogue);
+        QCOMPARE(List().ItemCount(), 6);
+        QCOMPARE(List().ItemText(1), QStringLiteral("Test specifications"));
+        QCOMPARE(View().CurrentDirectory(), &View().RootObject());
+        QCOMPARE(doc->InfoPane().title, QStringLiteral("Overview"));
+        const QList<QAction*> menus = frame->menuBar()->actions();
+        QCOMPARE(CaptionOf(menus[0]->menu()), QStringLiteral("File"));
+        QCOMPARE(CaptionOf(menus[1]->menu()), QStringLiteral("Edit"));
+        QCOMPARE(CaptionOf(menus[2]->menu()), QStringLiteral("Help"));
+        QCOMPARE(frame->CommandAction(32787)->text(), QStringLiteral("Select all"));
+        QVERIFY(frame->CommandAction(CMainFrame::IdEnglish)->isChecked());
+        QVERIFY(!frame->CommandAction(CMainFrame::IdDeutsch)->isChecked());
+        QCOMPARE(frame->PaneText(0), QStringLiteral("6 entries"));
+        QCOMPARE(frame->PaneText(4), QStringLiteral("Data bits: 8"));
+        QCOMPARE(doc->Profile().GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"), QString()),
+                 QStringLiteral("English"));
+        for (int directoryId : {50, 60}) {
+            int on = 5;
+            QString query;
+            QVERIFY(setUp.GetFilter(directoryId, on, query));
+            QCOMPARE(on, 0);
+            QVERIFY(query.isEmpty());
+        }
+        frame->CommandAction(CMainFrame::IdCesky)->trigger();
+        QTRY_COMPARE(doc->Language(), QStringLiteral("Česky"));
+        QCOMPARE(List().ItemText(0), doc->Text(400));
+        QVERIFY(frame->CommandAction(CMainFrame::IdCesky)->isChecked());
+    }
+
+    void aReportDirectoryGetsEveryClickKeyAndCommand() {
+        auto directory = std::make_unique<CReportDirectory>();
+        CReportDirectory* dir = directory.get();
+        View().ReplaceDirectory(DirectoryKind::TypObject, std::move(directory));
+        View().RootObject().DoDoubleClickFunction(View(), *doc);
+        List().SelectRow(1);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Enter);
+        QCOMPARE(dir->opens, 1);
+        QCOMPARE(View().ActiveList(), static_cast<QAbstractItemView*>(View().ReportList()));
+        QCOMPARE(View().ReportList()->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QCOMPARE(View().ReportList()->columnWidth(0), 150);
+        QCOMPARE(frame->PaneText(0), QStringLiteral("3 Einträge"));
+        QVERIFY(frame->CommandAction(32780)->isEnabled());
+        QVERIFY(frame->CommandAction(32783)->isEnabled());
+        QVERIFY(!frame->CommandAction(32781)->isEnabled());
+        QVERIFY(frame->CommandAction(32787)->isEnabled());
+
+        // A click selects and enables the action; right-click then runs it with the id.
+        const int clicks = dir->clicks;
+        QTest::mouseClick(Viewport(), Qt::LeftButton, {}, ItemCentre(2));
+        QCOMPARE(dir->clicks, clicks + 1);
+        QVERIFY(frame->CommandAction(32781)->isEnabled());
+        QTest::mouseClick(Viewport(), Qt::RightButton, {}, ItemCentre(2));
+        QCOMPARE(dir->actions, (QList<qint32>{102}));
+        // Right-click on another row selects that one first.
+        QTest::mouseClick(Viewport(), Qt::RightButton, {}, ItemCentre(0));
+        QCOMPARE(dir->actions, (QList<qint32>{102, 100}));
+        QTest::keyClick(View().ActiveList(), Qt::Key_Menu);
+        QCOMPARE(dir->actions, (QList<qint32>{102, 100, 100}));
+        frame->CommandAction(32781)->trigger();
+        QCOMPARE(dir->actions.size(), 4);
+        QTest::keyClick(View().ActiveList(), Qt::Key_F10, Qt::ShiftModifier);
+        QCOMPARE(dir->actions.size(), 5);
+
+        QTest::keyClick(View().ActiveList(), Qt::Key_Home);
+        frame->CommandAction(32783)->trigger();
+        QCOMPARE(dir->filters, 2);
+
+        // Select all, then invert: nothing left selected is an empty click.
+        frame->CommandAction(32787)->trigger();
+        QCOMPARE(List().SelectedCount(), 3);
+        QVERIFY(View().State().multipleSelection);
+        QCOMPARE(View().State().selectedItem.recordId, 100);
+        const int empties = dir->empties;
+        frame->CommandAction(32788)->trigger();
+        QCOMPARE(List().SelectedCount(), 0);
+        QCOMPARE(dir->empties, empties + 1);
+        QVERIFY(!frame->CommandAction(32781)->isEnabled());
+        // Invert with one selected leaves the other two.
+        List().SelectRow(0);
+        frame->CommandAction(32788)->trigger();
+        QCOMPARE(List().SelectedRows(), (QList<int>{1, 2}));
+
+        // Ctrl+click removes the last selected row: an empty click.
+        List().ClearSelection();
+        List().SelectRow(1);
+        const int before = dir->empties;
+        QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::ControlModifier, ItemCentre(1));
+        QCOMPARE(List().SelectedCount(), 0);
+        QCOMPARE(dir->empties, before + 1);
+
+        // Backspace goes back to the catalogue.
+        QTest::keyClick(View().ActiveList(), Qt::Key_Backspace);
+        QCOMPARE(List().Mode(), ListMode::Catalogue);
+        QCOMPARE(List().ItemCount(), 6);
+        QCOMPARE(frame->PaneText(0), QStringLiteral("6 Einträge"));
+        // There Backspace and Home do nothing.
+        QTest::keyClick(View().ActiveList(), Qt::Key_Backspace);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Home);
+        QCOMPARE(dir->filters, 2);
+        QVERIFY(notes->messages.isEmpty());
+    }
+
+    void backFromAHistoryListReselectsTheBackPosition() {
+        auto directory = std::make_unique<CReportDirectory>();
+        CReportDirectory* dir = directory.get();
+        View().ReplaceDirectory(DirectoryKind::GeraeteObject, std::move(directory));
+        View().RootObject().DoDoubleClickFunction(View(), *doc);
+        DoubleClick(2);
+        QCOMPARE(dir->opens, 1);
+        CMainViewState& state = View().State();
+        state.historyShown = true;
+        state.maySaveBackPosition = false;
+        state.backPosition = 101;
+        frame->CommandAction(32780)->trigger();
+        QCOMPARE(dir->opens, 2);
+        QCOMPARE(List().SelectedRows(), (QList<int>{1}));
+        QVERIFY(!state.historyShown);
+        QVERIFY(state.maySaveBackPosition);
+        QCOMPARE(List().Mode(), ListMode::Report);
+        frame->CommandAction(32780)->trigger();
+        QCOMPARE(List().Mode(), ListMode::Catalogue);
+    }
+
+    void itemColoursAreDrawn() {
+        auto directory = std::make_unique<CReportDirectory>();
+        View().ReplaceDirectory(DirectoryKind::TypObject, std::move(directory));
+        View().RootObject().DoDoubleClickFunction(View(), *doc);
+        View().Directory(DirectoryKind::TypObject).DoDoubleClickFunction(View(), *doc);
+        QApplication::processEvents();
+        const QImage shot = View().ReportList()->viewport()->grab().toImage();
+        auto bluePixels = [&](int row) {
+            const QRect r = View().ReportList()->visualRect(List().index(row, 0));
+            int n = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x) {
+                    const QColor c =
+                        shot.pixelColor(x * shot.width() / View().ReportList()->viewport()->width(),
+                                        y * shot.height() / View().ReportList()->viewport()->height());
+                    if (c.blue() > 150 && c.red() < 90 && c.green() < 90)
+                        ++n;
+                }
+            return n;
+        };
+        QVERIFY2(bluePixels(1) > 10, "the current protocol's row is drawn blue");
+        QCOMPARE(bluePixels(0), 0);
+        QCOMPARE(bluePixels(2), 0);
+    }
+
+    void workersLockTheWindowAndTheirMessagesArrive() {
+        View().LockMainWindow();
+        for (int c : {32780, 32781, 32783}) {
+            QVERIFY(frame->IsIndeterminate(c));
+            QVERIFY(!frame->CommandAction(c)->isEnabled());
+        }
+        QVERIFY(!frame->centralWidget()->isEnabled());
+        QVERIFY2(!frame->close(), "the window stays while a worker runs");
+
+        // A print worker on its own thread: progress, then its end.
+        std::thread worker([&] {
+            messages->SendProgress(true, QStringLiteral("Drucke Gerät 4711 ..."));
+            messages->PostLinkStatus(QStringLiteral("/dev/ttyUSB0"), QStringLiteral("57600"),
+                                     QString(300, QLatin1Char('7')), CWindowMessages::LinkConnected);
+            messages->SendPrintEnded(true);
+        });
+        while (View().IsMainWindowLocked())
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+        worker.join();
+        QApplication::processEvents();
+        QCOMPARE(frame->PaneText(1), QStringLiteral("Drucke Gerät 4711 ..."));
+        QCOMPARE(frame->PaneIcon(1), 178);
+        QCOMPARE(frame->PaneText(2), QStringLiteral("Port: /dev/ttyUSB0"));
+        QCOMPARE(frame->PaneIcon(2), 170);
+        QCOMPARE(frame->PaneText(4), QStringLiteral("Datenbits: ") + QString(128, QLatin1Char('7')));
+        QVERIFY(!frame->IsIndeterminate(32780));
+        QVERIFY(frame->centralWidget()->isEnabled());
+        messages->SendProgress(false, QStringLiteral("ignored"));
+        QCOMPARE(frame->PaneText(1), QString());
+        QCOMPARE(frame->PaneIcon(1), 179);
+    }
+
+    void aFailedTransferShowsItsErrorAndASuccessRefreshes() {
+        auto directory = std::make_unique<CReportDirectory>();
+        CReportDirectory* dir = directory.get();
+        View().ReplaceDirectory(DirectoryKind::TypObject, std::move(directory));
+        View().Directory(DirectoryKind::TypObject).DoDoubleClickFunction(View(), *doc);
+        struct Case {
+            qint32 id;
+            QString detail;
+            QString expected;
+        };
+        const QList<Case> cases{
+            {50001, QString(), QStringLiteral("Übersicht")},
+            {50001, QStringLiteral("COM timeout 100% %s"), QStringLiteral("Übersicht\nCOM timeout 100% %s")}};
+        for (const Case& c : cases) {
+            notes->Clear();
+            View().LockMainWindow();
+            View().State().errorTextId = c.id;
+            View().State().errorDetail = c.detail;
+            messages->SendTransferEnded(false);
+            QVERIFY(!View().IsMainWindowLocked());
+            QCOMPARE(notes->Last(), c.expected);
+        }
+        QCOMPARE(dir->refreshes, 0);
+        messages->SendTransferEnded(true);
+        QCOMPARE(dir->refreshes, 1);
+    }
+
+    void closingClearsTheList() {
+        QCOMPARE(List().ItemCount(), 6);
+        QVERIFY(frame->close());
+        QCOMPARE(List().ItemCount(), 0);
+    }
+
+    void theMenuDialogEndsWithTheChosenCommand() {
+        QCOMPARE(CMenuDialog(QStringLiteral("t"), QStringLiteral("h")).exec(), -1);
+        auto make = [] {
+            auto dialog = std::make_unique<CMenuDialog>(QStringLiteral("Geräteprotokoll"),
+                                                        QStringLiteral("Bohrmaschine 7"));
+            dialog->AddEntry(QStringLiteral("Eigenschaften"), QStringLiteral("Öffnet das Protokoll."), 8);
+            dialog->AddEntry(QStringLiteral("Drucken"), QStringLiteral("Druckt."), 5);
+            dialog->AddEntry(QStringLiteral("Schließen"), QStringLiteral("Schließt."), 1);
+            return dialog;
+        };
+        struct Case {
+            const char* what;
+            std::function<void(CMenuDialog&)> act;
+            int expected;
+        };
+        const QList<Case> cases{
+            {"OK on the first entry", [](CMenuDialog& d) { QTest::keyClick(d.EntryList(), Qt::Key_Return); },
+             8},
+            {"down, then OK",
+             [](CMenuDialog& d) {
+                 QTest::keyClick(d.EntryList(), Qt::Key_Down);
+                 QCOMPARE(d.Description(), QStringLiteral("Druckt."));
+                 QTest::keyClick(d.EntryList(), Qt::Key_Return);
+             },
+             5},
+            {"Escape", [](CMenuDialog& d) { QTest::keyClick(d.EntryList(), Qt::Key_Escape); }, 1},
+            {"double-click",
+             [](CMenuDialog& d) {
+                 const QRect r = d.EntryList()->visualItemRect(d.EntryList()->item(2));
+                 QTest::mouseClick(d.EntryList()->viewport(), Qt::LeftButton, {}, r.center());
+                 QTest::mouseDClick(d.EntryList()->viewport(), Qt::LeftButton, {}, r.center());
+             },
+             1},
+        };
+        for (const Case& c : cases) {
+            auto dialog = make();
+            CMenuDialog* d = dialog.get();
+            QTimer::singleShot(0, d, [d, &c] {
+                QCOMPARE(d->Header(), QStringLiteral("Bohrmaschine 7"));
+                QCOMPARE(d->Description(), QStringLiteral("Öffnet das Protokoll."));
+                c.act(*d);
+                if (d->isVisible())
+                    d->done(-99);
+            });
+            QCOMPARE(d->exec(), c.expected);
+        }
+    }
+
+    void theInformationPaneShortensDetailLines() {
+        CInfoPaneState& pane = doc->InfoPane();
+        pane.showDetails = true;
+        pane.details = {QStringLiteral("Gerät: Bohrmaschine mit einem sehr langen Namen, der nicht passt"),
+                        QStringLiteral("kurz"), QStringLiteral("Beschreibung: x"),
+                        QStringLiteral("Kunde: y")};
+        const QList<QRect> rects = CInfoView::DetailRects(48);
+        QCOMPARE(rects[0].left(), 58);
+        const QString first = frame->InfoView()->DetailLineAsDrawn(0, rects[0].width());
+        QVERIFY(first.endsWith(QStringLiteral("...")));
+        QVERIFY(QFontMetrics(QFont(QStringLiteral("Arial"), -1)).horizontalAdvance(first) > 0);
+        QVERIFY(pane.details[0].startsWith(first.chopped(3)));
+        QCOMPARE(frame->InfoView()->DetailLineAsDrawn(1, rects[1].width()), QStringLiteral("kurz"));
+        frame->InfoView()->repaint();
+    }
+
+    void theAboutDialogShowsVersionAndDataFolder() {
+        CAboutDlg about(*doc, frame.get());
+        QCOMPARE(about.windowTitle(), QStringLiteral("Info über VELMOR - Roziraz Uvurad"));
+        auto* folder = about.findChild<QLabel*>(QStringLiteral("dataFolder"));
+        QVERIFY(folder);
+        QCOMPARE(folder->text(), QStringLiteral("Datenordner: ") + local);
+        auto* version = about.findChild<QLabel*>(QStringLiteral("version"));
+        QVERIFY(version && version->text().contains(CAboutDlg::ProductVersion()));
+        QVERIFY(!CAboutDlg::ProductVersion().isEmpty());
+    }
+
+    // With V740_SCREENSHOT_DIR set, saves the window in German and in English there.
+    void screenshots() {
+        const QString dir = qEnvironmentVariable("V740_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("V740_SCREENSHOT_DIR not set");
+        QTest::mouseClick(Viewport(), Qt::LeftButton, {}, ItemCentre(2));
+        QApplication::processEvents();
+        QVERIFY(frame->grab().save(dir + QStringLiteral("/main-de.png")));
+        frame->CommandAction(CMainFrame::IdEnglish)->trigger();
+        QTRY_COMPARE(doc->Language(), QStringLiteral("English"));
+        QTest::mouseClick(Viewport(), Qt::LeftButton, {}, ItemCentre(0));
+        frame->menuBar()->actions()[1]->menu()->popup(frame->mapToGlobal(QPoint(60, 25)));
+        QApplication::processEvents();
+        QVERIFY(frame->grab().save(dir + QStringLiteral("/main-en.png")));
+        QVERIFY(frame->menuBar()->actions()[1]->menu()->grab().save(dir + QStringLiteral("/menu-en.png")));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "test_MainWindow.moc"
