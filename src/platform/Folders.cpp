@@ -20,7 +20,13 @@ QString ProgramFolder() {
 
 QString ProgramFilesFolder() {
     const QString env = qEnvironmentVariable("VELMOR_PROGRAM_FILES");
-    return QDir::cleanPath(env.isEmpty() ? QStringLiteral(V740_INSTALL_SHARE_DIR) : env);
+    if (!env.isEmpty())
+        return QDir::cleanPath(env);
+    // An installation moved to another prefix keeps its share folder beside bin/.
+    const QString beside = QDir::cleanPath(ProgramFolder() + QStringLiteral("/../share/velmor740st"));
+    if (QFileInfo(beside).isDir())
+        return beside;
+    return QDir::cleanPath(QStringLiteral(V740_INSTALL_SHARE_DIR));
 }
 
 QString UpdateFolder() { return ProgramFilesFolder() + QStringLiteral("/Update"); }

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QWindow>
+#include <cstdio>
 
 CVELMOR740PCRemoteApp::CVELMOR740PCRemoteApp() = default;
 
@@ -24,6 +25,8 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     QString reply;
     switch (m_instance->Start(&reply)) {
     case CSingleInstance::Outcome::Handed:
+        std::fprintf(stderr, "V740Control runs already; its window was brought to the front (%s).\n",
+                     qPrintable(reply));
         m_exitCode = 0;
         return false;
     case CSingleInstance::Outcome::Failed:
