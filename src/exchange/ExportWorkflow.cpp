@@ -63,6 +63,14 @@ bool CExportWorkflow::Prepare(int target, const QString& folder) {
 }
 
 bool CExportWorkflow::Run(ExchangeKind kind, int target, const QString& path, const QList<qint32>& ids) {
+    const bool ok = RunExport(kind, target, path, ids);
+    if (m_cb.finished)
+        m_cb.finished(ok);
+    return ok;
+}
+
+bool CExportWorkflow::RunExport(ExchangeKind kind, int target, const QString& path,
+                                const QList<qint32>& ids) {
     m_cancelled = false;
     m_exported = 0;
     if (target != ExportTarget::Drive && target != ExportTarget::Folder)

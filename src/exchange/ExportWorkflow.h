@@ -38,6 +38,7 @@ public:
     int Exported() const { return m_exported; }
 
 private:
+    bool RunExport(ExchangeKind kind, int target, const QString& path, const QList<qint32>& ids);
     bool Prepare(int target, const QString& folder);
     bool DeleteExchangeFiles(const QString& folder, bool report);
     void Message(qint32 textId, const QString& arg = QString()) const;

@@ -169,6 +169,21 @@ void CImportWorkflow::Step(qint32 id, const QString& arg) const {
 
 bool CImportWorkflow::Preview(ExchangeKind kind, bool useQuery, PreviewList& list, qint32& error,
                               QString& errorText) {
+    const bool ok = RunPreview(kind, useQuery, list, error, errorText);
+    if (m_cb.previewFinished)
+        m_cb.previewFinished(ok, error, errorText);
+    return ok;
+}
+
+CImportWorkflow::Result CImportWorkflow::Import(ExchangeKind kind, const std::vector<PreviewRow>& marked) {
+    const Result r = RunImport(kind, marked);
+    if (m_cb.finished)
+        m_cb.finished(r);
+    return r;
+}
+
+bool CImportWorkflow::RunPreview(ExchangeKind kind, bool useQuery, PreviewList& list, qint32& error,
+                                 QString& errorText) {
     list = PreviewList();
     list.kind = kind;
     error = 0;
@@ -228,7 +243,7 @@ bool CImportWorkflow::ImportSpecifications(CAdoDatabase& db, std::vector<SpecEnt
     return true;
 }
 
-CImportWorkflow::Result CImportWorkflow::Import(ExchangeKind kind, const std::vector<PreviewRow>& marked) {
+CImportWorkflow::Result CImportWorkflow::RunImport(ExchangeKind kind, const std::vector<PreviewRow>& marked) {
     Result r;
     Title(400);
     m_source.SetCancelCheck(m_cb.cancelled);

@@ -71,14 +71,6 @@ QStringList Columns(const PreviewRow& row, ExchangeKind kind, const TextLookup& 
 // cancel question go through callbacks; the caller shows the result.
 class CImportWorkflow {
 public:
-    struct Callbacks {
-        std::function<void(qint32 titleTextId)> title;
-        std::function<void(int range)> range;
-        std::function<void(int position)> position;
-        std::function<void(qint32 stepTextId, const QString& arg)> step;
-        std::function<bool()> cancelled;
-    };
-
     struct Result {
         bool ok = false;
         bool cancelled = false;
@@ -89,6 +81,17 @@ public:
         int protocolsInserted = 0;
         int protocolsUpdated = 0;
         int protocolsRetired = 0;
+    };
+
+    struct Callbacks {
+        std::function<void(qint32 titleTextId)> title;
+        std::function<void(int range)> range;
+        std::function<void(int position)> position;
+        std::function<void(qint32 stepTextId, const QString& arg)> step;
+        std::function<bool()> cancelled;
+        // The end of a preview and of an import, with their results.
+        std::function<void(bool ok, qint32 error, const QString& errorText)> previewFinished;
+        std::function<void(const Result& result)> finished;
     };
 
     CImportWorkflow(CXmlSource& source, QString dataFolder);
@@ -110,6 +113,8 @@ private:
         QString guid;
         int decision = -1;
     };
+    bool RunPreview(ExchangeKind kind, bool useQuery, PreviewList& list, qint32& error, QString& errorText);
+    Result RunImport(ExchangeKind kind, const std::vector<PreviewRow>& marked);
     bool ImportSpecifications(class CAdoDatabase& db, std::vector<SpecEntry>& specs, int& position,
                               Result& r);
     bool Cancelled() const { return m_cb.cancelled && m_cb.cancelled(); }

@@ -211,8 +211,10 @@ CXmlExchange::CXmlExchange(CXmlSource& source) : m_source(source) {}
 CXmlExchange::~CXmlExchange() = default;
 
 void CXmlExchange::Close() {
-    m_xml.Close();
-    m_loadedPath.clear();
+    for (Cached& c : m_cache) {
+        c.xml.Close();
+        c.path.clear();
+    }
 }
 
 bool CXmlExchange::CheckSpecification(CAdoDatabase& db, const QString& name, const QString& guid,
@@ -300,34 +302,37 @@ bool CXmlExchange::FetchAndSelect(ExchangeKind kind, const QString& key, qint32&
         Close();
         return false;
     }
+    Cached& cached = m_cache[kind == ExchangeKind::Specifications ? 0 : 1];
+    m_xml = &cached.xml;
     const FileStamp stamp = Stamp(path);
-    const bool keep = m_source.DocumentsHoldAllRecords() && m_xml.IsLoaded() && path == m_loadedPath &&
-                      stamp.valid && stamp == m_loadedStamp;
+    const bool keep = m_source.DocumentsHoldAllRecords() && cached.xml.IsLoaded() && path == cached.path &&
+                      stamp.valid && stamp == cached.stamp;
     if (!keep) {
-        Close();
+        cached.xml.Close();
+        cached.path.clear();
         ++m_loads;
-        if (!m_xml.Load(path)) {
-            error = m_xml.GetLastError();
+        if (!cached.xml.Load(path)) {
+            error = cached.xml.GetLastError();
             text = path;
             return false;
         }
-        m_loadedPath = path;
-        m_loadedStamp = stamp;
+        cached.path = path;
+        cached.stamp = stamp;
     }
     bool found = false;
     if (kind == ExchangeKind::Specifications) {
         QString trimmed = key;
         while (!trimmed.isEmpty() && trimmed.back().isSpace())
             trimmed.chop(1);
-        found = m_xml.SelectSpecification(trimmed);
+        found = m_xml->SelectSpecification(trimmed);
         // A name that really ends in blanks is still found.
         if (!found && trimmed != key)
-            found = m_xml.SelectSpecification(key);
+            found = m_xml->SelectSpecification(key);
     } else {
-        found = m_xml.SelectProtocol(key);
+        found = m_xml->SelectProtocol(key);
     }
     if (!found) {
-        error = m_xml.GetLastError();
+        error = m_xml->GetLastError();
         text = key;
         return false;
     }
@@ -338,8 +343,8 @@ bool CXmlExchange::InsertSpecification(CAdoDatabase& db, const QString& name, qi
     text.clear();
     if (!FetchAndSelect(ExchangeKind::Specifications, name, error, text))
         return false;
-    const int version = m_xml.GetVersion();
-    AttrReader r(m_xml);
+    const int version = m_xml->GetVersion();
+    AttrReader r(*m_xml);
     const QString specName = r.Str("Name", 20);
     const qint32 standardId = r.Int("StandardID");
     const qint32 classId = r.Int("ClassID");
@@ -377,17 +382,17 @@ bool CXmlExchange::InsertSpecification(CAdoDatabase& db, const QString& name, qi
 
     // The rows of the steps, as VALUES tails after the new master id.
     QStringList parts, visual, tests, functional;
-    ReadItems(m_xml, "AppliedParts", "AppliedPart", r, [&] {
+    ReadItems(*m_xml, "AppliedParts", "AppliedPart", r, [&] {
         const qint32 groupNo = r.Int("GroupNo"), partId = r.Int("AppliedPartID"), jacks = r.Int("Jacks");
         const QString desc = version >= 2 ? r.Str("Description", 50) : QString();
         parts << QStringLiteral("%1, %2, %3, %4").arg(Num(groupNo), Num(partId), Num(jacks), Lit(desc));
     });
-    ReadItems(m_xml, "VisualSteps", "VisualStep", r, [&] {
+    ReadItems(*m_xml, "VisualSteps", "VisualStep", r, [&] {
         const qint32 refNo = r.Int("RefNo"), textId = r.Int("TextID");
         const QString t = r.Str("Text", 95);
         visual << QStringLiteral("%1, %2, %3").arg(Num(refNo), Num(textId), Lit(t));
     });
-    ReadItems(m_xml, "TestSteps", "TestStep", r, [&] {
+    ReadItems(*m_xml, "TestSteps", "TestStep", r, [&] {
         const qint32 refNo = r.Int("RefNo"), measNo = r.Int("MeasNo"), mainOrder = r.Int("MainOrder"),
                      typOrder = r.Int("TypOrder"), groupNo = r.Int("GroupNo");
         const double limit = r.Real("Limit");
@@ -396,7 +401,7 @@ bool CXmlExchange::InsertSpecification(CAdoDatabase& db, const QString& name, qi
                      .arg(Num(refNo), Num(measNo), Num(mainOrder), Num(typOrder), Num(groupNo), Real6(limit),
                           Num(jacks));
     });
-    ReadItems(m_xml, "FunctionalSteps", "FunctionalStep", r, [&] {
+    ReadItems(*m_xml, "FunctionalSteps", "FunctionalStep", r, [&] {
         const qint32 refNo = r.Int("RefNo");
         const QString t = r.Str("Text", 95);
         const qint32 useLimits = r.Int("UseLimitsID");
@@ -488,7 +493,7 @@ bool CXmlExchange::UpdateSpecification(CAdoDatabase& db, const QString& name, co
     text.clear();
     if (!FetchAndSelect(ExchangeKind::Specifications, name, error, text))
         return false;
-    AttrReader r(m_xml);
+    AttrReader r(*m_xml);
     r.Str("Name", 20);
     const QString manufacturer = r.Str("Manufacturer", 20);
     const QString description = r.Str("Description", 20);
@@ -500,7 +505,7 @@ bool CXmlExchange::UpdateSpecification(CAdoDatabase& db, const QString& name, co
     const QString createDate = r.Str("CreateDate", 1000);
     const QString createTime = r.Str("CreateTime", 1000);
     QString guid;
-    if (r.Ok() && !m_xml.GetAttribute(QStringLiteral("GUID"), guid))
+    if (r.Ok() && !m_xml->GetAttribute(QStringLiteral("GUID"), guid))
         r.Fail(XmlError::Attribute, QStringLiteral("GUID"));
     const qint32 useExtraPolation = r.IntOr("UseExtraPolation", 1);
     const QString created = r.DateTime("CreateDate", createDate, createTime);
@@ -531,8 +536,8 @@ bool CXmlExchange::UpdateSpecification(CAdoDatabase& db, const QString& name, co
 }
 
 bool CXmlExchange::ReadProtocol(bool full, Protocol& p, qint32& error, QString& text) {
-    const int version = m_xml.GetVersion();
-    AttrReader r(m_xml);
+    const int version = m_xml->GetVersion();
+    AttrReader r(*m_xml);
     if (full) {
         p.device = r.Str("Device", 50);
         p.specificationName = r.Str("SpecificationName", 20);
@@ -590,7 +595,7 @@ bool CXmlExchange::ReadProtocol(bool full, Protocol& p, qint32& error, QString& 
         p.firstTestDate = r.DateTime("FirstTestDate", firstTestDate, testTime);
     p.nextTestDate = r.DateTime("NextTestDate", nextTestDate, testTime);
 
-    ReadItems(m_xml, "VisualRefs", "VisualRef", r, [&] {
+    ReadItems(*m_xml, "VisualRefs", "VisualRef", r, [&] {
         Protocol::Result res;
         res.refNo = r.Int("RefNo");
         res.result = r.Int("Result");
@@ -606,8 +611,8 @@ bool CXmlExchange::ReadProtocol(bool full, Protocol& p, qint32& error, QString& 
             into.push_back(res);
         };
     };
-    ReadItems(m_xml, "TestRefs", "TestRef", r, readResult(p.test));
-    ReadItems(m_xml, "FunctionalRefs", "FunctionalRef", r, readResult(p.functional));
+    ReadItems(*m_xml, "TestRefs", "TestRef", r, readResult(p.test));
+    ReadItems(*m_xml, "FunctionalRefs", "FunctionalRef", r, readResult(p.functional));
     if (!r.Ok()) {
         error = r.Error();
         text = r.Text();

@@ -44,7 +44,7 @@ struct FileStamp {
 // rows, each record in one transaction.
 //
 // A document that holds every record (drive, folder) is loaded once and kept, indexed by
-// Name and GUID, until its file changes or Close is called.
+// Name and GUID, until its file changes or Close is called; one per kind.
 class CXmlExchange {
 public:
     explicit CXmlExchange(CXmlSource& source);
@@ -78,9 +78,14 @@ private:
     bool ReadProtocol(bool full, Protocol& p, qint32& error, QString& text);
 
     CXmlSource& m_source;
-    CXmlSupport m_xml;
-    QString m_loadedPath;
-    FileStamp m_loadedStamp;
+    // One kept document per kind, so that alternating kinds does not reload them.
+    struct Cached {
+        CXmlSupport xml;
+        QString path;
+        FileStamp stamp;
+    };
+    Cached m_cache[2];
+    CXmlSupport* m_xml = &m_cache[0].xml; // the document of the record being read
     int m_loads = 0;
 };
 

@@ -13,8 +13,9 @@ struct ExportCallbacks {
     std::function<void(const QString& text)> status; // the status line
     std::function<void(int range)> range;
     std::function<void(int position)> position;
-    std::function<void()> recordWritten; // the dialog refreshes the free space
-    std::function<bool()> cancelled;     // read before each record
+    std::function<void()> recordWritten;   // the dialog refreshes the free space
+    std::function<bool()> cancelled;       // read before each record
+    std::function<void(bool ok)> finished; // the end of a workflow run
 };
 
 // Writes selected test specifications to PV.xml and device protocols to GP.xml in a target

@@ -76,6 +76,8 @@ TEST_F(ExportTest, ProtocolsBringTheirSpecificationsOnceAndAreByteExact) {
     cb.status = [&](const QString& s) { statuses << s; };
     cb.range = [&](int r) { range = r; };
     cb.position = [&](int p) { positions.push_back(p); };
+    int finished = 0;
+    cb.finished = [&](bool ok) { finished += ok ? 1 : 100; };
     ASSERT_TRUE(Export(ExchangeKind::Protocols, {ProtocolId("{G1}"), ProtocolId("{G2}")},
                        ExportTarget::Folder, QString(), cb));
     for (auto* r : {&drill}) {
@@ -92,6 +94,7 @@ TEST_F(ExportTest, ProtocolsBringTheirSpecificationsOnceAndAreByteExact) {
                            "Exporting test specification: Drill ...", "Exporting device protocol: Dev 1 ...",
                            "Exporting device protocol: Dev 2 ..."}));
     EXPECT_EQ(range, 2 + 1 + 1);
+    EXPECT_EQ(finished, 1);
     EXPECT_EQ(positions, std::vector<int>({0, 1, 2, 3, 4}));
     EXPECT_EQ(Value(QStringLiteral("SELECT group_concat(ExportImport) FROM GeraeteTab")),
               QStringLiteral("1,1,0"));

@@ -22,6 +22,12 @@ protected:
         cb.range = [this](int r) { range = r; };
         cb.position = [this](int p) { position = p; };
         cb.cancelled = std::move(cancelled);
+        cb.previewFinished = [this](bool ok, qint32, const QString&) {
+            ends << (ok ? "preview ok" : "preview failed");
+        };
+        cb.finished = [this](const CImportWorkflow::Result& r) {
+            ends << (r.ok ? "import ok" : "import failed");
+        };
         w.SetCallbacks(cb);
         w.SetTextLookup(std::move(lookup));
         PreviewList list;
@@ -35,6 +41,7 @@ protected:
         return w.Import(kind, marked);
     }
     QStringList steps;
+    QStringList ends;
     int range = 0;
     int position = 0;
 };
@@ -195,6 +202,7 @@ TEST_F(ImportWorkflowTest, ThreeProtocolsOfOneSpecificationImportItOnceFirst) {
     const auto r = Run(ExchangeKind::Protocols);
     ASSERT_TRUE(r.ok) << r.error << r.errorText.toStdString();
     EXPECT_EQ(steps, QStringList({"418", "414", "404 Drill", "405 Dev 1", "405 Dev 2", "405 Dev 3"}));
+    EXPECT_EQ(ends, QStringList({"preview ok", "import ok"}));
     EXPECT_EQ(range, 3 + 1 + 2);
     EXPECT_EQ(position, range);
     EXPECT_EQ(r.specificationsInserted, 1);

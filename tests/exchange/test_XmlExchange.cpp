@@ -621,6 +621,37 @@ TEST_F(XmlExchangeTest, DocumentLoadedOncePerRunUnlessItChanges) {
     EXPECT_EQ(x.DocumentLoads(), 2);
     EXPECT_EQ(Value(QStringLiteral("SELECT Comment FROM GeraeteTab WHERE myGUID = '{G10}'")),
               QStringLiteral("changed"));
+    // Alternating kinds keeps one document of each.
+    WriteSpecs({MakeSpecification(QStringLiteral("Drill"), QStringLiteral("{S}")),
+                MakeSpecification(QStringLiteral("Saw"), QStringLiteral("{T}"))});
+    ASSERT_TRUE(x.InsertSpecification(db, QStringLiteral("Drill"), error, text));
+    ASSERT_TRUE(x.InsertProtocol(db, QStringLiteral("{G11}"), false, 0, error, text));
+    ASSERT_TRUE(x.InsertSpecification(db, QStringLiteral("Saw"), error, text));
+    ASSERT_TRUE(x.InsertProtocol(db, QStringLiteral("{G12}"), false, 0, error, text));
+    EXPECT_EQ(x.DocumentLoads(), 3);
+}
+
+TEST_F(XmlExchangeTest, KeysWithQuotesAndApostrophesAreImported) {
+    // XPath cannot hold both quote characters in one literal; the lookup does not need it.
+    const QString name = QStringLiteral("O'Neil \"X\"");
+    const QString guid = QStringLiteral("{a'b\"c&d}");
+    WriteSpecs({MakeSpecification(name, QStringLiteral("{S}"))});
+    WriteProtocols(
+        {MakeProtocol(QStringLiteral("Dev"), QStringLiteral("ACME"), guid, name, QStringLiteral("{S}"))});
+    CFolderXmlSource source(DocsDir());
+    CXmlExchange x(source);
+    qint32 error = 0;
+    QString text;
+    ASSERT_TRUE(x.InsertSpecification(db, name, error, text)) << error;
+    ASSERT_TRUE(x.InsertProtocol(db, guid, false, 0, error, text)) << error;
+    EXPECT_EQ(Value(QStringLiteral("SELECT Name FROM TypenTab")), name);
+    EXPECT_EQ(Value(QStringLiteral("SELECT myGUID || '|' || SpecificationName FROM GeraeteTab")),
+              guid + "|" + name);
+    int decision = -1;
+    qint32 id = 0;
+    EXPECT_TRUE(x.CheckProtocol(db, QStringLiteral("Dev"), QStringLiteral("ACME"), guid, name, kTested,
+                                decision, id));
+    EXPECT_EQ(decision, ImportDecision::Update);
 }
 
 namespace {
