@@ -4,6 +4,25 @@
 
 CDirectoryList::CDirectoryList(QObject* parent) : QAbstractTableModel(parent), m_selection(this) {
     m_columns.push_back({});
+    connect(&m_selection, &QItemSelectionModel::selectionChanged, this, &CDirectoryList::OnSelectionChanged);
+}
+
+void CDirectoryList::MarkRows(const QItemSelection& ranges, char value) {
+    for (const QItemSelectionRange& range : ranges) {
+        const int bottom = qMin(range.bottom(), int(m_selected.size()) - 1);
+        for (int row = qMax(0, range.top()); row <= bottom; ++row) {
+            if (m_selected[size_t(row)] != value) {
+                m_selected[size_t(row)] = value;
+                m_selectedCount += value ? 1 : -1;
+            }
+        }
+    }
+}
+
+// Deselections first: a row that stays selected may be reported in both lists.
+void CDirectoryList::OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected) {
+    MarkRows(deselected, 0);
+    MarkRows(selected, 1);
 }
 
 void CDirectoryList::Clear() {
@@ -12,6 +31,8 @@ void CDirectoryList::Clear() {
     m_columns.assign(1, Column{});
     m_items.clear();
     m_images.clear();
+    m_selected.clear();
+    m_selectedCount = 0;
     endResetModel();
     emit imagesChanged();
 }
@@ -79,6 +100,7 @@ int CDirectoryList::InsertItem(int row, const QString& text, int image, const CL
     item.image = image;
     item.record = record;
     m_items.insert(m_items.begin() + row, std::move(item));
+    m_selected.insert(m_selected.begin() + row, 0);
     endInsertRows();
     return row;
 }
@@ -117,19 +139,24 @@ int CDirectoryList::FindRecord(qint32 recordId) const {
 
 QList<int> CDirectoryList::SelectedRows() const {
     QList<int> rows;
-    for (const QModelIndex& i : m_selection.selectedRows(0))
-        rows << i.row();
-    std::sort(rows.begin(), rows.end());
+    rows.reserve(m_selectedCount);
+    for (size_t row = 0; row < m_selected.size() && rows.size() < m_selectedCount; ++row)
+        if (m_selected[row])
+            rows << int(row);
     return rows;
 }
 
 int CDirectoryList::SelectedCount() const {
-    return int(m_selection.selectedRows(0).size());
+    return m_selectedCount;
 }
 
 int CDirectoryList::FirstSelectedRow() const {
-    const QList<int> rows = SelectedRows();
-    return rows.isEmpty() ? -1 : rows.first();
+    if (m_selectedCount == 0)
+        return -1;
+    for (size_t row = 0; row < m_selected.size(); ++row)
+        if (m_selected[row])
+            return int(row);
+    return -1;
 }
 
 void CDirectoryList::SelectRow(int row, bool focus) {
@@ -159,8 +186,47 @@ void CDirectoryList::SelectAll() {
 void CDirectoryList::InvertSelection() {
     if (IsSingleSelection() || ItemCount() == 0)
         return;
-    m_selection.select(QItemSelection(index(0, 0), index(ItemCount() - 1, ColumnCount() - 1)),
-                       QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+    const QList<int> selected = SelectedRows();
+    QList<int> rows;
+    rows.reserve(ItemCount() - selected.size());
+    auto next = selected.cbegin();
+    for (int row = 0; row < ItemCount(); ++row) {
+        if (next != selected.cend() && *next == row)
+            ++next;
+        else
+            rows << row;
+    }
+    ReplaceSelection(rows);
+}
+
+void CDirectoryList::ReplaceSelection(const QList<int>& rowsIn) {
+    QList<int> rows;
+    for (int row : rowsIn)
+        if (row >= 0 && row < ItemCount())
+            rows << row;
+    std::sort(rows.begin(), rows.end());
+    QItemSelection selection;
+    for (qsizetype i = 0; i < rows.size();) {
+        qsizetype j = i;
+        while (j + 1 < rows.size() && rows[j + 1] <= rows[j] + 1)
+            ++j;
+        selection.append(QItemSelectionRange(index(rows[i], 0), index(rows[j], ColumnCount() - 1)));
+        i = j + 1;
+    }
+    // Comparing the old and the new selection range by range takes quadratic time; the
+    // old one is dropped quietly and the rows are redrawn instead.
+    const QModelIndex current = m_selection.currentIndex();
+    const bool had = m_selection.hasSelection();
+    m_selection.reset();
+    std::fill(m_selected.begin(), m_selected.end(), 0);
+    m_selectedCount = 0;
+    if (had)
+        emit dataChanged(index(0, 0), index(ItemCount() - 1, ColumnCount() - 1));
+    // The ranges span whole rows already; expanding them to rows would merge them one by one.
+    if (!selection.isEmpty())
+        m_selection.select(selection, QItemSelectionModel::Select);
+    if (current.isValid())
+        m_selection.setCurrentIndex(current, QItemSelectionModel::NoUpdate);
 }
 
 int CDirectoryList::rowCount(const QModelIndex& parent) const {

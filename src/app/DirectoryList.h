@@ -78,6 +78,8 @@ public:
     void ClearSelection();
     void SelectAll();
     void InvertSelection();
+    // Makes exactly these rows the selection, in one step however scattered they are.
+    void ReplaceSelection(const QList<int>& rows);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -104,4 +106,11 @@ private:
     QStringList m_images;
     std::vector<Item> m_items;
     QItemSelectionModel m_selection;
+    // Which rows are selected, kept from the selection model's changes: its own queries
+    // compare ranges with ranges and grow quadratic with a scattered selection.
+    std::vector<char> m_selected;
+    int m_selectedCount = 0;
+
+    void OnSelectionChanged(const QItemSelection& selected, const QItemSelection& deselected);
+    void MarkRows(const QItemSelection& ranges, char value);
 };

@@ -62,7 +62,9 @@ void CInfoView::paintEvent(QPaintEvent*) {
                      pane.title);
     painter.setFont(TextFont());
     if (!pane.showDetails) {
-        painter.drawText(QRect(QPoint(x0, 30), QPoint(right, 65)),
+        // A pane made taller with the splitter shows the rest of a long hint.
+        const int bottom = qMax(65, height() - 5);
+        painter.drawText(QRect(QPoint(x0, 30), QPoint(right, bottom)),
                          Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, pane.hint);
         return;
     }
