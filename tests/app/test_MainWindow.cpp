@@ -76,8 +76,9 @@ public:
     QList<qint32> actions;
 };
 
+// A menu's title as shown, without its mnemonic marker.
 QString CaptionOf(QMenu* menu) {
-    return menu ? menu->title() : QString();
+    return menu ? menu->title().remove(QLatin1Char('&')) : QString();
 }
 
 } // namespace
@@ -181,6 +182,7 @@ private slots:
 
         const QList<QAction*> menus = frame->menuBar()->actions();
         QCOMPARE(menus.size(), 3);
+        QCOMPARE(menus[0]->menu()->title(), QStringLiteral("&Datei"));
         QCOMPARE(CaptionOf(menus[0]->menu()), QStringLiteral("Datei"));
         QCOMPARE(CaptionOf(menus[1]->menu()), QStringLiteral("Bearbeiten"));
         QCOMPARE(CaptionOf(menus[2]->menu()), QStringLiteral("Hilfe"));

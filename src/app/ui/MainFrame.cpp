@@ -140,9 +140,14 @@ void CMainFrame::BuildMenus() {
     QMenuBar* bar = menuBar();
     bar->clear();
     m_menuActions.clear();
-    auto T = [this](qint32 id, const char* fallback) { return m_doc.Text(id, QString::fromUtf8(fallback)); };
+    // Texts from the catalogue are shown as they stand: an ampersand in one is no mnemonic.
+    auto T = [this](qint32 id, const char* fallback) {
+        return m_doc.Text(id, QString::fromUtf8(fallback)).replace(QLatin1Char('&'), QStringLiteral("&&"));
+    };
+    // The menu titles get their first letter as mnemonic, so Alt opens them.
+    auto Title = [&](qint32 id, const char* fallback) { return QLatin1Char('&') + T(id, fallback); };
 
-    QMenu* file = bar->addMenu(T(50, "File"));
+    QMenu* file = bar->addMenu(Title(50, "File"));
     QAction* setup = file->addAction(T(50034, "Print setup..."));
     connect(setup, &QAction::triggered, this, &CMainFrame::OnPrintSetup);
     file->addSeparator();
@@ -150,7 +155,7 @@ void CMainFrame::BuildMenus() {
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* edit = bar->addMenu(T(60, "Edit"));
+    QMenu* edit = bar->addMenu(Title(60, "Edit"));
     QAction* all = AddCommand(edit, T(146, "Select all"), IdSelectAll);
     all->setShortcut(QKeySequence::SelectAll);
     all->setShortcutContext(Qt::WindowShortcut);
@@ -170,7 +175,7 @@ void CMainFrame::BuildMenus() {
         });
     }
 
-    QMenu* help = bar->addMenu(T(70, "Help"));
+    QMenu* help = bar->addMenu(Title(70, "Help"));
     QAction* about = help->addAction(T(50019, "About..."));
     connect(about, &QAction::triggered, this, &CMainFrame::OnAbout);
 
