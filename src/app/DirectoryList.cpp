@@ -137,6 +137,12 @@ int CDirectoryList::FindRecord(qint32 recordId) const {
     return -1;
 }
 
+void CDirectoryList::ReplaceHandler(CBaseClass* from, CBaseClass* to) {
+    for (Item& item : m_items)
+        if (item.record.handler == from)
+            item.record.handler = to;
+}
+
 QList<int> CDirectoryList::SelectedRows() const {
     QList<int> rows;
     rows.reserve(m_selectedCount);

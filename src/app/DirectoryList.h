@@ -68,6 +68,8 @@ public:
     const CListItemRecord* Record(int row) const;
     // The row whose record has this id, or -1.
     int FindRecord(qint32 recordId) const;
+    // Items served by one directory object are served by another from now on.
+    void ReplaceHandler(CBaseClass* from, CBaseClass* to);
 
     // Selection. Rows come in ascending order, so the first is the list's first selected.
     QItemSelectionModel* Selection() { return &m_selection; }

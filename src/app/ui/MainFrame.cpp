@@ -84,6 +84,9 @@ CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QW
     m_back->setToolTip(QStringLiteral("Back (Backspace)"));
     m_filter->setToolTip(QStringLiteral("Filter (Home)"));
     m_action->setToolTip(QStringLiteral("Action (context menu)"));
+    m_back->setStatusTip(QStringLiteral("Back to the list shown before"));
+    m_filter->setStatusTip(QStringLiteral("Filter and sort the list"));
+    m_action->setStatusTip(QStringLiteral("Commands for the selected entries"));
 
     auto* status = statusBar();
     status->setSizeGripEnabled(true);

@@ -146,6 +146,7 @@ QAbstractItemView* CVELMOR740PCRemoteView::ActiveList() const {
 void CVELMOR740PCRemoteView::ReplaceDirectory(DirectoryKind kind, std::unique_ptr<CBaseClass> object) {
     CBaseClass* old = m_objects[size_t(kind)].get();
     m_objects[size_t(kind)] = std::move(object);
+    m_list.ReplaceHandler(old, m_objects[size_t(kind)].get());
     if (m_current == old)
         m_current = m_objects[size_t(kind)].get();
 }

@@ -37,7 +37,7 @@ public:
     void UnlockMainWindow() override;
     CatalogueDialogResult RunCatalogueDialog(CatalogueDialog dialog) override;
 
-    // Replaces one of the directory objects; items of the old one must be gone.
+    // Replaces one of the directory objects; the items it served are served by the new one.
     void ReplaceDirectory(DirectoryKind kind, std::unique_ptr<CBaseClass> object);
 
     // The list widget showing the current mode, and both.
