@@ -52,9 +52,12 @@ bool MakeTermiosSettings(std::uint32_t baud, std::uint8_t dataBits, std::uint8_t
         return false;
     }
     t.cflag |= CREAD | CLOCAL;
-    // Parity errors are checked; bytes are otherwise passed as received (no stripping,
-    // no CR/LF translation, no XON/XOFF), NUL bytes included.
-    t.iflag = parityCode != 0 ? INPCK : 0;
+    // Parity errors are checked; bytes are otherwise passed as received (no CR/LF
+    // translation, no XON/XOFF), NUL bytes included. With seven data bits the eighth bit
+    // of a received byte is never data, so it is stripped; a pseudo-terminal keeps this
+    // flag (it forces its own word length to eight bits), which lets the simulator see
+    // the word length the program asked for.
+    t.iflag = (parityCode != 0 ? INPCK : 0) | (dataBits < 8 ? ISTRIP : 0);
     t.oflag = 0;
     t.lflag = 0;
     // Reads are made one byte at a time after poll(), which carries the time-out.

@@ -80,6 +80,13 @@ unsigned CSimPty::SlaveBaud() const {
     return t.c_ospeed;
 }
 
+bool CSimPty::SlaveSevenBit() const {
+    struct termios2 t;
+    if (::ioctl(m_master, TCGETS2, &t) != 0)
+        return false;
+    return (t.c_iflag & ISTRIP) != 0;
+}
+
 void CSimPty::PaceReceived(unsigned baud) {
     if (!m_pace)
         return;

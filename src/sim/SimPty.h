@@ -24,6 +24,9 @@ public:
     bool Paced() const { return m_pace; }
     // Waits until a received byte would have arrived at the line speed.
     void PaceReceived(unsigned baud);
+    // The program's side asked for seven data bits: a pseudo-terminal keeps its word
+    // length at eight, but the input flag that strips the eighth bit shows the choice.
+    bool SlaveSevenBit() const;
     // Writes bytes, paced when asked; false when the master is gone.
     bool Write(const QByteArray& bytes, unsigned baud);
     // Reads what is there (waiting up to timeoutMs); empty on time-out.

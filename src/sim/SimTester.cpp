@@ -108,6 +108,11 @@ void CSimTester::Run(volatile std::sig_atomic_t& stop) {
             Log('!', "ignored at " + QByteArray::number(slave) + " baud: " + data);
             continue;
         }
+        if (!WordLengthMatches()) {
+            m_line.clear();
+            Log('!', "ignored, frames of another word length: " + data);
+            continue;
+        }
         for (char b : data) {
             m_pty.PaceReceived(m_speed);
             OnByte(b);
@@ -143,8 +148,8 @@ void CSimTester::Reply(const QByteArray& text) {
     out += "\r\n";
     if (m_options.slowMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(m_options.slowMs));
-    if (m_pty.SlaveBaud() != m_speed) {
-        Log('!', "reply lost, the program changed its speed: " + text);
+    if (m_pty.SlaveBaud() != m_speed || !WordLengthMatches()) {
+        Log('!', "reply lost, the program changed its line settings: " + text);
         return;
     }
     if (m_options.dropEvery > 0) {
@@ -156,6 +161,12 @@ void CSimTester::Reply(const QByteArray& text) {
     }
     Log('>', out);
     m_pty.Write(out, m_speed);
+}
+
+// Transfer mode always runs at eight data bits, whatever the tester's own setting.
+bool CSimTester::WordLengthMatches() const {
+    const int bits = m_transfer ? 8 : m_options.dataBits;
+    return m_pty.SlaveSevenBit() == (bits == 7);
 }
 
 void CSimTester::FollowSpeed(unsigned baud) {

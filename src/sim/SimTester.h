@@ -13,6 +13,7 @@ struct SimOptions {
     QString log;
     int demo = 0;
     unsigned baud = 115200;
+    int dataBits = 8; // the tester's word length; frames of the other length are noise
     QString software = QStringLiteral("4.4.0");
     QString firmware = QStringLiteral("2.10");
     QString remote = QStringLiteral("1.0.7.0");
@@ -49,6 +50,7 @@ private:
     // Waits until the program has moved its side to the speed, then a little longer,
     // because it purges its port right after changing the speed.
     void FollowSpeed(unsigned baud);
+    bool WordLengthMatches() const;
     QString FileVersion(const QString& path) const;
     void Log(char direction, const QByteArray& bytes);
     bool Refused(const QString& key) const;

@@ -49,6 +49,8 @@ int main(int argc, char* argv[]) {
          QStringLiteral("N")},
         {QStringLiteral("baud"), QStringLiteral("Line speed in remote mode (default 115200)."),
          QStringLiteral("B")},
+        {QStringLiteral("databits"), QStringLiteral("Word length of the tester, 7 or 8 (default 8)."),
+         QStringLiteral("N")},
         {QStringLiteral("software-version"), QStringLiteral("Tester software version (default 4.4.0)."),
          QStringLiteral("V")},
         {QStringLiteral("firmware-version"), QStringLiteral("Firmware version (default 2.10)."),
@@ -87,6 +89,9 @@ int main(int argc, char* argv[]) {
     o.log = p.value(QStringLiteral("log"));
     o.demo = IntOption(p, QStringLiteral("demo"), 0, ok);
     o.baud = unsigned(IntOption(p, QStringLiteral("baud"), 115200, ok));
+    o.dataBits = IntOption(p, QStringLiteral("databits"), 8, ok);
+    if (o.dataBits != 7 && o.dataBits != 8)
+        ok = false;
     if (p.isSet(QStringLiteral("software-version")))
         o.software = p.value(QStringLiteral("software-version"));
     if (p.isSet(QStringLiteral("firmware-version")))

@@ -146,12 +146,21 @@ TEST(RS232Sim, ScanFindsTheTesterAtANonDefaultSpeed) {
     EXPECT_TRUE(found);
     EXPECT_EQ(link.GetPort(), sim.Port());
     EXPECT_EQ(link.GetBaudRate(), QStringLiteral("57600"));
-    // A pseudo-terminal cannot tell word lengths apart, so the first one tried answers.
-    EXPECT_EQ(link.GetDataBits(), QStringLiteral("7"));
+    // Frames of seven data bits are noise to a tester set to eight.
+    EXPECT_EQ(link.GetDataBits(), QStringLiteral("8"));
     EXPECT_TRUE(link.SendCommand(QStringLiteral(":IDNS?")));
     EXPECT_TRUE(link.ReadReply(reply));
     EXPECT_EQ(reply, QStringLiteral("740-000123"));
     link.Disconnect();
+
+    CSimHarness seven({QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--databits"), QStringLiteral("7")});
+    ASSERT_TRUE(seven.Started());
+    CRS232 other;
+    other.SetCandidatePorts({seven.Port()});
+    ASSERT_TRUE(other.ScanPorts(found));
+    EXPECT_EQ(other.GetBaudRate(), QStringLiteral("19200"));
+    EXPECT_EQ(other.GetDataBits(), QStringLiteral("7"));
+    other.Disconnect();
 }
 
 TEST(RS232Sim, ScanThatFindsNothing) {
@@ -164,8 +173,8 @@ TEST(RS232Sim, ScanThatFindsNothing) {
     EXPECT_FALSE(link.ScanPorts(found));
     EXPECT_FALSE(found);
     EXPECT_EQ(link.GetErrorCode(), LinkError::NoReply);
-    // Only the attempts at its own speed reach the tester: 2 word lengths, two DC3 each.
-    EXPECT_EQ(sim.LoggedLines('<').filter(QStringLiteral("\\x13")).size(), 4);
+    // Only the attempt at its own speed and word length reaches the tester: two DC3.
+    EXPECT_EQ(sim.LoggedLines('<').filter(QStringLiteral("\\x13")).size(), 2);
     link.Disconnect();
     EXPECT_FALSE(link.IsOpen());
 }
@@ -268,8 +277,8 @@ TEST(RS232Sim, TransferSpeedFollowsTheSoftwareVersion) {
         qint32 rate;
     } cases[] = {{"4.3.2", 57600, 4500}, {"4.3.3", 115200, 9000}};
     for (const Case& c : cases) {
-        CSimHarness sim({QStringLiteral("--baud"), QStringLiteral("38400"),
-                         QStringLiteral("--software-version"), QString::fromUtf8(c.version)});
+        CSimHarness sim({QStringLiteral("--baud"), QStringLiteral("38400"), QStringLiteral("--databits"),
+                         QStringLiteral("7"), QStringLiteral("--software-version"), QString::fromUtf8(c.version)});
         ASSERT_TRUE(sim.Started());
         CRS232 link;
         QString reply;
