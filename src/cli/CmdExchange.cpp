@@ -16,10 +16,9 @@
 
 namespace Cli {
 
-// The tester's import, which runs its own preview and import around the link; used for
-// --source tester when the link's command file is part of the program and no source
-// factory of that name is registered.
-int ImportFromTester(const GlobalOptions& options, const QStringList& args) __attribute__((weak));
+// The tester's import (CmdLink.cpp), which runs its own preview and import around the
+// link; used for --source tester unless a source factory of that name is registered.
+int ImportFromTester(const GlobalOptions& options, const QStringList& args);
 
 namespace {
 
@@ -119,7 +118,7 @@ int CmdImport(const GlobalOptions& options, const QStringList& args) {
         return 2;
     }
     const auto factory = Sources().constFind(sourceName);
-    if (factory == Sources().cend() && sourceName == QLatin1String("tester") && ImportFromTester)
+    if (factory == Sources().cend() && sourceName == QLatin1String("tester"))
         return ImportFromTester(options, args);
     if (factory == Sources().cend()) {
         Err(QStringLiteral("import: --source must be one of %1")
@@ -294,9 +293,9 @@ const ImportSourceRegistration kFolder("folder",
 
 const CommandRegistration kImport(
     "import",
-    "import --source drive|folder --path P --kind specs|protocols [--select KEY]... [--all] [--use-query]\n"
+    "import --source drive|folder|tester [--path P] --kind specs|protocols [--select KEY]... [--all] [--use-query]\n"
     "                            preview (no --select, no --all) or import test specifications (KEY: Name)\n"
-    "                            or device protocols (KEY: GUID); drive: P/XmlData",
+    "                            or device protocols (KEY: GUID); drive: P/XmlData; tester: no --path",
     CmdImport);
 const CommandRegistration kExport(
     "export",

@@ -330,11 +330,6 @@ namespace {
 const CommandRegistration
     kSend("send", "send --kind specs|protocols --ids N[,N...]   send records to the tester (checks first)",
           CmdSend);
-const CommandRegistration kImportTester(
-    "import-tester",
-    "import-tester --kind specs|protocols [--use-query] [--select KEY]... [--all]   import from the tester "
-    "(import --source tester)",
-    ImportFromTester);
 const CommandRegistration
     kRs232("rs232",
            "rs232 [CMD...]            connection test: connect (scan if needed), send each "
