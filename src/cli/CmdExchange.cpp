@@ -64,15 +64,6 @@ void Print(const QString& line) {
     std::fflush(stdout);
 }
 
-bool ParseKind(const QString& text, ExchangeKind& kind) {
-    if (text == QLatin1String("specs"))
-        kind = ExchangeKind::Specifications;
-    else if (text == QLatin1String("protocols"))
-        kind = ExchangeKind::Protocols;
-    else
-        return false;
-    return true;
-}
 
 // Options of the form --name VALUE and --flag; repeated values are collected.
 struct Options {
@@ -308,6 +299,16 @@ const CommandRegistration kExport(
 
 void RegisterImportSource(const QString& name, ImportSourceFactory factory) {
     Sources().insert(name, std::move(factory));
+}
+
+bool ParseKind(const QString& text, ExchangeKind& kind) {
+    if (text == QLatin1String("specs"))
+        kind = ExchangeKind::Specifications;
+    else if (text == QLatin1String("protocols"))
+        kind = ExchangeKind::Protocols;
+    else
+        return false;
+    return true;
 }
 
 } // namespace Cli

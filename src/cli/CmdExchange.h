@@ -17,6 +17,9 @@ namespace Cli {
 using ImportSourceFactory = std::function<std::unique_ptr<CXmlSource>(const GlobalOptions& options,
                                                                       const QString& path, QString& error)>;
 
+// --kind: "specs" or "protocols".
+bool ParseKind(const QString& text, ExchangeKind& kind);
+
 void RegisterImportSource(const QString& name, ImportSourceFactory factory);
 
 struct ImportSourceRegistration {

@@ -1,5 +1,6 @@
 // The tester link on the command line: the connection test (rs232), file upload, and
 // the catalogue exchange with the tester (send, import --source tester).
+#include "CmdExchange.h"
 #include "Commands.h"
 
 #include "AdoDatabase.h"
@@ -158,16 +159,6 @@ TextLookup Lookup(const GlobalOptions& options) {
         const QString text = ErrorText(options, id);
         return text.startsWith(QLatin1String("error ")) ? QString() : text;
     };
-}
-
-bool ParseKind(const QString& text, ExchangeKind& kind) {
-    if (text == QLatin1String("specs"))
-        kind = ExchangeKind::Specifications;
-    else if (text == QLatin1String("protocols"))
-        kind = ExchangeKind::Protocols;
-    else
-        return false;
-    return true;
 }
 
 void PrintStep(const GlobalOptions& options, qint32 id, const QString& arg) {
