@@ -99,6 +99,7 @@ void CSimTester::Log(char direction, const QByteArray& bytes) {
 void CSimTester::Run(volatile std::sig_atomic_t& stop) {
     while (!stop) {
         const QByteArray data = m_pty.Read(100);
+        AbandonStalledBlock();
         if (data.isEmpty())
             continue;
         // At another speed the program's bytes are noise to the tester.
@@ -120,8 +121,21 @@ void CSimTester::Run(volatile std::sig_atomic_t& stop) {
     }
 }
 
+void CSimTester::AbandonStalledBlock() {
+    // A program that stops in the middle of a block (it failed, or it was ended) must not
+    // leave the tester swallowing its next commands as block data.
+    using namespace std::chrono;
+    if (m_expectRaw == 0 || steady_clock::now() - m_blockActivity < seconds(1))
+        return;
+    Log('!', "block " + QByteArray::number(m_blockIndex) + " abandoned after " +
+                 QByteArray::number(m_block.size()) + " of " + QByteArray::number(m_expectRaw) + " bytes");
+    m_expectRaw = 0;
+    m_block.clear();
+}
+
 void CSimTester::OnByte(char byte) {
     if (m_expectRaw > 0) {
+        m_blockActivity = std::chrono::steady_clock::now();
         m_block += byte;
         if (m_block.size() == m_expectRaw)
             FinishBlock();
@@ -453,6 +467,7 @@ void CSimTester::OnTransferCommand(const QString& command, const QString& upper)
             m_expectRaw = size;
             m_block.clear();
             Reply("#OK#");
+            m_blockActivity = std::chrono::steady_clock::now();
         }
         return;
     }

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QStringList>
+#include <chrono>
 #include <csignal>
 
 struct SimOptions {
@@ -45,6 +46,8 @@ private:
     void OnTransferCommand(const QString& command, const QString& upper);
     void OnDocumentLine(const QByteArray& line);
     void FinishBlock();
+    // Drops a block whose bytes stopped coming, so that the next lines are commands again.
+    void AbandonStalledBlock();
     void Reply(const QByteArray& text);
     void StartDocument(const QList<QByteArray>& lines);
     // Waits until the program has moved its side to the speed, then a little longer,
@@ -86,6 +89,7 @@ private:
     int m_expectRaw = 0;
     quint32 m_blockChecksum = 0;
     QByteArray m_block;
+    std::chrono::steady_clock::time_point m_blockActivity{};
     // Service command state.
     QString m_measStep = QStringLiteral("81");
     QString m_textNo = QStringLiteral("1");

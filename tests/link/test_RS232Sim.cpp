@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -557,4 +558,61 @@ TEST(RS232SimFaults, TransferModeWithoutAnswer) {
     EXPECT_EQ(link.LineBaudRate(), 38400u);
     EXPECT_TRUE(link.EndTransfer()); // not in transfer mode: it leaves remote mode
     EXPECT_FALSE(link.IsOpen());
+}
+
+TEST(RS232SimFaults, BlockCutShortDoesNotSwallowTheNextCommands) {
+    // A program that stopped in the middle of a block data write: after a pause the
+    // tester takes lines as commands again, so transfer mode can still be left.
+    CSimHarness sim;
+    ASSERT_TRUE(sim.Started());
+    CRS232 link;
+    QString reply;
+    ASSERT_TRUE(link.BeginTransfer(reply, sim.Port(), QStringLiteral("115200"), QStringLiteral("8"), true));
+    ASSERT_TRUE(link.SendCommand(QStringLiteral(":TRANSFER:FILE ") + kSystem + QStringLiteral("cut.bin")));
+    ASSERT_TRUE(link.ReadReply(reply));
+    ASSERT_TRUE(link.SendCommand(QStringLiteral("PUT")));
+    ASSERT_TRUE(link.ReadReply(reply));
+    const QByteArray block(16, 'b');
+    ASSERT_TRUE(link.SendCommand(LinkProtocol::BlockHeader(0, 0, 16, LinkProtocol::BlockChecksum(block))));
+    ASSERT_TRUE(link.ReadReply(reply));
+    ASSERT_EQ(reply, QStringLiteral("#OK#"));
+    ASSERT_TRUE(link.WriteRaw(block.constData(), 4));
+    QThread::msleep(1300);
+    EXPECT_TRUE(link.EndTransfer()) << link.GetErrorCode();
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_TRUE(link.Connect(reply, sim.Port(), QStringLiteral("115200"), QStringLiteral("8")));
+    EXPECT_EQ(reply, QStringLiteral("velmor in remote"));
+    link.Disconnect();
+}
+
+TEST(RS232Sim, ServesEveryCommandOfTheConnectionTest) {
+    // The command list of the connection test, in its order; each one gets an answer of
+    // its own, never "#nocmd#".
+    const char* const commands[] = {
+        ":IDNR?", ":IDNM?", ":IDNF?", ":IDNH?", ":IDNS?", ":MEAS:STEP 81", ":MEAS:STEP:VAL?",
+        ":MEAS:STEP:NAME?", ":MEAS:STEP:UNIT?", ":MEAS:STEP:EXIT", ":SYST:TP?", ":SYST:TEXT 1",
+        ":SYST:TEXT:VAL?", ":SYST:UNOM 230", ":SYST:UNOM?", ":SYST:PAT 1+2", ":SYST:ENCS", ":SYST:DISCS",
+        ":CAT:MEAS:STEPS?", ":CAT:MEAS:STEP 81", ":CAT:MEAS:STEP:VAL?", ":CAT:XML:MEAS:STEPS?",
+        ":CAT:XML:TYP:NAMES?", ":CAT:XML:TYP:NAME Test", ":CAT:XML:DEVICE:IDS?",
+        ":CAT:XML:DEVICE:GUID {xxx-xxx-xxx}", ":CAT:XML:DOC:NEXT?", ":CAT:XML:DOC:REPEAT?"};
+    CSimHarness sim;
+    ASSERT_TRUE(sim.Started());
+    CRS232 link;
+    ASSERT_TRUE(ConnectTo(link, sim));
+    for (const char* c : commands) {
+        const QString command = QString::fromLatin1(c);
+        QString reply;
+        bool ok = false;
+        if (command.contains(QLatin1String("ENCS")))
+            ok = link.EnableChecksums(reply);
+        else if (command.contains(QLatin1String("DISCS")))
+            ok = link.DisableChecksums(reply);
+        else
+            ok = link.SendCommand(command) && link.ReadReply(reply);
+        EXPECT_TRUE(ok) << c << " " << link.GetErrorCode();
+        EXPECT_FALSE(reply.isEmpty()) << c;
+        EXPECT_NE(reply.toLower(), QStringLiteral("#nocmd#")) << c;
+    }
+    EXPECT_FALSE(link.IsChecksumMode());
+    link.Disconnect();
 }
