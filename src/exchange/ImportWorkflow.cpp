@@ -309,18 +309,33 @@ CImportWorkflow::Result CImportWorkflow::RunImport(ExchangeKind kind, const std:
         r.error = 419;
         return r;
     }
-    for (ProtocolEntry& p : protocols) {
+    const auto refuse = [&](const PreviewRow& row) {
+        r.error = 424;
+        const QString format = ExchangeText::Joined(m_lookup, 50149, 50141);
+        r.errorText = format.isEmpty() ? QStringLiteral("%1 / %2").arg(row.device, row.client)
+                                       : FormatText(format, row.device, row.client);
+    };
+    const auto same = [](const QString& a, const QString& b, int width) {
+        return ImportWidth::Cut(a, width).compare(ImportWidth::Cut(b, width), Qt::CaseInsensitive) == 0;
+    };
+    for (std::size_t j = 0; j < protocols.size(); ++j) {
+        ProtocolEntry& p = protocols[j];
         const PreviewRow& row = *p.row;
         if (!m_exchange.CheckProtocol(db, row.device, row.client, row.guid, row.specificationName, row.tested,
                                       p.decision, p.id)) {
             r.error = db.GetErrorNumber();
             return r;
         }
+        // An earlier entry of this run for the same device and client under another GUID
+        // will be in the database by the time this one is written: the same refusal.
+        for (std::size_t i = 0; i < j && p.decision != ImportDecision::Conflict; ++i) {
+            const PreviewRow& earlier = *protocols[i].row;
+            if (same(earlier.device, row.device, 50) && same(earlier.client, row.client, 20) &&
+                !same(earlier.guid, row.guid, 40))
+                p.decision = ImportDecision::Conflict;
+        }
         if (p.decision == ImportDecision::Conflict) {
-            r.error = 424;
-            const QString format = ExchangeText::Joined(m_lookup, 50149, 50141);
-            r.errorText = format.isEmpty() ? QStringLiteral("%1 / %2").arg(row.device, row.client)
-                                           : FormatText(format, row.device, row.client);
+            refuse(row);
             return r;
         }
     }
@@ -337,17 +352,33 @@ CImportWorkflow::Result CImportWorkflow::RunImport(ExchangeKind kind, const std:
         m_exchange.Close();
         return r;
     }
-    for (const ProtocolEntry& p : protocols) {
-        Step(405, p.row->device);
+    for (ProtocolEntry& p : protocols) {
+        const PreviewRow& row = *p.row;
+        Step(405, row.device);
+        // Decide again: an earlier entry of this run may have written a protocol of the same
+        // device (the same GUID twice), and deciding on the state before the run would leave
+        // two current protocols of it.
+        if (!m_exchange.CheckProtocol(db, row.device, row.client, row.guid, row.specificationName, row.tested,
+                                      p.decision, p.id)) {
+            r.error = db.GetErrorNumber();
+            m_exchange.Close();
+            return r;
+        }
+        if (p.decision == ImportDecision::Conflict) {
+            refuse(row);
+            m_exchange.Close();
+            return r;
+        }
         qint32 error = 0;
         QString text;
         bool ok = false;
         if (p.decision == ImportDecision::Update) {
-            ok = m_exchange.UpdateProtocol(db, p.row->guid, p.id, error, text);
+            ok = m_exchange.UpdateProtocol(db, row.guid, p.id, error, text, row.testDate, row.testTime);
             r.protocolsUpdated += ok;
         } else {
             const bool retire = p.decision == ImportDecision::NewTest;
-            ok = m_exchange.InsertProtocol(db, p.row->guid, retire, p.id, error, text);
+            ok = m_exchange.InsertProtocol(db, row.guid, retire, p.id, error, text, row.testDate,
+                                           row.testTime);
             r.protocolsInserted += ok;
             r.protocolsRetired += ok && retire;
         }

@@ -293,7 +293,8 @@ bool CXmlExchange::CheckProtocol(CAdoDatabase& db, const QString& deviceIn, cons
     return true;
 }
 
-bool CXmlExchange::FetchAndSelect(ExchangeKind kind, const QString& key, qint32& error, QString& text) {
+bool CXmlExchange::FetchAndSelect(ExchangeKind kind, const QString& key, qint32& error, QString& text,
+                                  const QString& testDate, const QString& testTime) {
     QString path;
     error = 0;
     if (!m_source.FetchRecord(kind, key, path, error)) {
@@ -329,7 +330,8 @@ bool CXmlExchange::FetchAndSelect(ExchangeKind kind, const QString& key, qint32&
         if (!found && trimmed != key)
             found = m_xml->SelectSpecification(key);
     } else {
-        found = m_xml->SelectProtocol(key);
+        found =
+            testDate.isEmpty() ? m_xml->SelectProtocol(key) : m_xml->SelectProtocol(key, testDate, testTime);
     }
     if (!found) {
         error = m_xml->GetLastError();
@@ -622,9 +624,10 @@ bool CXmlExchange::ReadProtocol(bool full, Protocol& p, qint32& error, QString& 
 }
 
 bool CXmlExchange::InsertProtocol(CAdoDatabase& db, const QString& guid, bool retire, qint32 oldId,
-                                  qint32& error, QString& text) {
+                                  qint32& error, QString& text, const QString& testDate,
+                                  const QString& testTime) {
     text.clear();
-    if (!FetchAndSelect(ExchangeKind::Protocols, guid, error, text))
+    if (!FetchAndSelect(ExchangeKind::Protocols, guid, error, text, testDate, testTime))
         return false;
     Protocol p;
     if (!ReadProtocol(true, p, error, text))
@@ -703,9 +706,9 @@ bool CXmlExchange::InsertProtocol(CAdoDatabase& db, const QString& guid, bool re
 }
 
 bool CXmlExchange::UpdateProtocol(CAdoDatabase& db, const QString& guid, qint32 id, qint32& error,
-                                  QString& text) {
+                                  QString& text, const QString& testDate, const QString& testTime) {
     text.clear();
-    if (!FetchAndSelect(ExchangeKind::Protocols, guid, error, text))
+    if (!FetchAndSelect(ExchangeKind::Protocols, guid, error, text, testDate, testTime))
         return false;
     Protocol p;
     if (!ReadProtocol(false, p, error, text))

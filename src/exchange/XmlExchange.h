@@ -61,9 +61,13 @@ public:
     bool InsertSpecification(CAdoDatabase& db, const QString& name, qint32& error, QString& text);
     bool UpdateSpecification(CAdoDatabase& db, const QString& name, const QString& guid, qint32& error,
                              QString& text);
+    // `testDate` and `testTime` (as the list entry has them) pick the record where the
+    // document holds several tests under one GUID.
     bool InsertProtocol(CAdoDatabase& db, const QString& guid, bool retire, qint32 oldId, qint32& error,
-                        QString& text);
-    bool UpdateProtocol(CAdoDatabase& db, const QString& guid, qint32 id, qint32& error, QString& text);
+                        QString& text, const QString& testDate = QString(),
+                        const QString& testTime = QString());
+    bool UpdateProtocol(CAdoDatabase& db, const QString& guid, qint32 id, qint32& error, QString& text,
+                        const QString& testDate = QString(), const QString& testTime = QString());
 
     // Releases the kept document.
     void Close();
@@ -74,7 +78,8 @@ public:
 
 private:
     struct Protocol;
-    bool FetchAndSelect(ExchangeKind kind, const QString& key, qint32& error, QString& text);
+    bool FetchAndSelect(ExchangeKind kind, const QString& key, qint32& error, QString& text,
+                        const QString& testDate = QString(), const QString& testTime = QString());
     bool ReadProtocol(bool full, Protocol& p, qint32& error, QString& text);
 
     CXmlSource& m_source;

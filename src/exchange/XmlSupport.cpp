@@ -784,6 +784,28 @@ bool CXmlSupport::SelectProtocol(const QString& guid) {
     return SelectIndexed(false, guid);
 }
 
+bool CXmlSupport::SelectProtocol(const QString& guid, const QString& testDate, const QString& testTime) {
+    if (!SelectIndexed(false, guid))
+        return false;
+    const std::string date = testDate.toStdString(), time = testTime.toStdString();
+    const auto tested = [&](pugi::xml_node rec) {
+        return date == rec.attribute("TestDate").value() && time == rec.attribute("TestTime").value();
+    };
+    if (tested(pugi::xml_node(m_record)))
+        return true;
+    const std::string key = guid.toStdString();
+    const pugi::xml_node tables = m_dom->doc.document_element();
+    for (pugi::xml_node sec = tables.child("Protocols"); sec; sec = sec.next_sibling("Protocols"))
+        for (pugi::xml_node rec = sec.child("Protocol"); rec; rec = rec.next_sibling("Protocol"))
+            if (key == rec.attribute("GUID").value() && tested(rec)) {
+                m_record = rec.internal_object();
+                m_nodes.assign(1, m_record);
+                SetCurrent(0);
+                return true;
+            }
+    return true;
+}
+
 bool CXmlSupport::SelectItems(const char* group, const char* item) {
     ReleaseNodes();
     if (!m_loaded)

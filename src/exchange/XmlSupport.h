@@ -210,6 +210,9 @@ public:
     // current node and the record whose items SelectItems lists.
     bool SelectSpecification(const QString& name);
     bool SelectProtocol(const QString& guid);
+    // The same, but where the document holds several records of the GUID (earlier tests of
+    // one device) the one with this TestDate and TestTime; the first when none has them.
+    bool SelectProtocol(const QString& guid, const QString& testDate, const QString& testTime);
     // The items of a group of the selected record ("TestSteps", "TestStep"), as a node list.
     bool SelectItems(const char* group, const char* item);
 

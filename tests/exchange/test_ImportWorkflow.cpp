@@ -391,3 +391,58 @@ TEST_F(ImportWorkflowTest, RoundTripIsByteIdenticalApartFromExportImport) {
     EXPECT_EQ(ReadFile(first + QStringLiteral("/GP.xml")), bytes(ProtocolDocument({p1, p2, p3})));
     EXPECT_EQ(ReadFile(first + QStringLiteral("/PV.xml")), bytes(SpecificationDocument({a, b})));
 }
+
+TEST_F(ImportWorkflowTest, OneRunLeavesOneCurrentProtocolPerDevice) {
+    WriteDocument(Doc(QStringLiteral("PV.xml")),
+                  SpecificationDocument({MakeSpecification("Drill", "{S-DRILL}")}));
+    // An export of a device's history and current test carries both under one GUID.
+    const auto test = [](const char* date, const char* time) {
+        return MakeProtocol(QStringLiteral("Dev 1"), QStringLiteral("ACME"), QStringLiteral("{G1}"),
+                            QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"), QString::fromLatin1(date),
+                            QString::fromLatin1(time));
+    };
+    WriteDocument(Doc(QStringLiteral("GP.xml")),
+                  ProtocolDocument({test("05.03.2009", "14:07:09"), test("06.03.2010", "08:00:00")}));
+    const QString current = QStringLiteral("SELECT group_concat(TestDate) FROM GeraeteTab WHERE History = 0");
+    const QString all = QStringLiteral("SELECT group_concat(TestDate, '|') FROM (SELECT TestDate FROM "
+                                       "GeraeteTab ORDER BY id)");
+    auto r = Run(ExchangeKind::Protocols);
+    ASSERT_TRUE(r.ok) << r.error << r.errorText.toStdString();
+    EXPECT_EQ(r.protocolsInserted, 2);
+    EXPECT_EQ(r.protocolsRetired, 1);
+    // Each row holds its own test, and the last one imported is the current one.
+    EXPECT_EQ(Value(all), QStringLiteral("2009-03-05 14:07:09|2010-03-06 08:00:00"));
+    EXPECT_EQ(Value(current), QStringLiteral("2010-03-06 08:00:00"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraetProtTab")), 4);
+
+    // Again: each entry is a new test of the then current one; still one current.
+    r = Run(ExchangeKind::Protocols);
+    ASSERT_TRUE(r.ok) << r.error << r.errorText.toStdString();
+    EXPECT_EQ(r.protocolsRetired, 2);
+    EXPECT_EQ(Value(current), QStringLiteral("2010-03-06 08:00:00"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraeteTab")), 4);
+
+    // The same entry twice (same GUID and test) updates the one it inserted.
+    ASSERT_TRUE(db.Execute(QStringLiteral("DELETE FROM GeraeteTab")));
+    WriteDocument(Doc(QStringLiteral("GP.xml")),
+                  ProtocolDocument({test("05.03.2009", "14:07:09"), test("05.03.2009", "14:07:09")}));
+    r = Run(ExchangeKind::Protocols);
+    ASSERT_TRUE(r.ok) << r.error << r.errorText.toStdString();
+    EXPECT_EQ(r.protocolsInserted, 1);
+    EXPECT_EQ(r.protocolsUpdated, 1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraeteTab WHERE History = 0")), 1);
+
+    // Two GUIDs for one device and client in one run: refused before anything is written,
+    // as a second run would refuse the second one.
+    ASSERT_TRUE(db.Execute(QStringLiteral("DELETE FROM GeraeteTab")));
+    ASSERT_TRUE(db.Execute(QStringLiteral("DELETE FROM TypenTab")));
+    const auto other = MakeProtocol(QStringLiteral("dev 1"), QStringLiteral("acme"), QStringLiteral("{G2}"),
+                                    QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"));
+    WriteDocument(Doc(QStringLiteral("GP.xml")), ProtocolDocument({test("05.03.2009", "14:07:09"), other}));
+    const QString before = TableCounts();
+    r = Run(ExchangeKind::Protocols);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, 424);
+    EXPECT_EQ(r.errorText, QStringLiteral("dev 1 / acme"));
+    EXPECT_EQ(TableCounts(), before);
+}
