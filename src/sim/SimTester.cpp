@@ -218,6 +218,11 @@ void CSimTester::OnLine(QByteArray line) {
         line.chop(3);
     }
     if (line.startsWith(kDC3)) {
+        // A greeting starts a new conversation: a document that a vanished program left
+        // half sent or half fetched is dropped.
+        m_receiving = false;
+        m_incoming.clear();
+        m_document.clear();
         if (m_options.busy) {
             Reply("#inuse#");
         } else if (m_remote) {

@@ -616,3 +616,26 @@ TEST(RS232Sim, ServesEveryCommandOfTheConnectionTest) {
     EXPECT_FALSE(link.IsChecksumMode());
     link.Disconnect();
 }
+
+TEST(RS232Sim, ProgramThatVanishedDuringADocumentUploadStartsAfresh) {
+    // The tester drops the half-received document when a new connection greets it, so
+    // the new program's commands are commands, not document lines.
+    CSimHarness sim;
+    ASSERT_TRUE(sim.Started());
+    {
+        CRS232 first;
+        ASSERT_TRUE(ConnectTo(first, sim));
+        QString detail, reply;
+        ASSERT_TRUE(first.Exchange(QStringLiteral(":CAT:XML:TYP:NEW PV"), detail));
+        ASSERT_TRUE(first.SendUtf8Line(QStringLiteral("<?xml version=\"1.0\"?>"), true));
+        ASSERT_TRUE(first.ReadReply(reply));
+    } // gone in the middle of the document
+    CRS232 second;
+    QString reply;
+    ASSERT_TRUE(second.Connect(reply, sim.Port(), QStringLiteral("115200"), QStringLiteral("8")));
+    EXPECT_EQ(reply, QStringLiteral("#nocmd#"));
+    QString version;
+    EXPECT_TRUE(second.QueryFileVersion(kSystem + QStringLiteral("Remote.dll"), version));
+    EXPECT_EQ(version, QStringLiteral("1.0.7.0"));
+    second.Disconnect();
+}
