@@ -3,6 +3,7 @@
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +36,22 @@ bool WriteAll(int fd, const QByteArray& data) {
         left -= n;
     }
     return true;
+}
+
+// Whether another open file description holds a lock on the file, asked through a
+// read-only descriptor.
+bool HeldElsewhere(const QByteArray& native) {
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct flock probe {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = 0;
+    probe.l_len = 0;
+    const bool held = ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
 }
 
 } // namespace
@@ -79,6 +96,13 @@ CLockFile::Result CLockFile::Acquire(const QString& path, const QString& userNam
     const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         m_error = errno;
+        // A file left by another user that this one may not write: when that user holds
+        // it, the folder is in use, which is what this user needs to hear.
+        if ((m_error == EACCES || m_error == EPERM) && HeldElsewhere(native)) {
+            m_holder = ReadHolderName(path);
+            m_error = 0;
+            return Result::InUse;
+        }
         return Result::Failed;
     }
     struct flock lock {};
@@ -104,6 +128,11 @@ CLockFile::Result CLockFile::Acquire(const QString& path, const QString& userNam
         ::close(fd);
         return Result::Failed;
     }
+    // Every user of a shared folder must be able to take the lock after this one, and
+    // the umask of the first one to start would otherwise decide that.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 0666) != 0666)
+        ::fchmod(fd, (st.st_mode & 07777) | 0666);
     m_fd = fd;
     return Result::Locked;
 }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <cstring>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -183,4 +184,77 @@ TEST(LockFile, FailuresOtherThanASharingViolationReportTheirCause) {
     const std::pair<int, int> causes[] = {{ENOSPC, 13}, {EMFILE, 4}, {EIO, 10}, {ENOLCK, 12}, {EINVAL, 1}};
     for (const auto& [error, cause] : causes)
         EXPECT_EQ(CLockFile::FileExceptionCause(error), cause) << error;
+}
+
+namespace {
+
+// Acquire as another user of the machine, in a child process: what it got, and the name.
+std::pair<CLockFile::Result, QString> AcquireAsOtherUser(const QString& path, uid_t uid) {
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {CLockFile::Result::Failed, QStringLiteral("no pipe")};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        char answer[256] = {'F'};
+        if (::setgid(uid) == 0 && ::setuid(uid) == 0) {
+            CLockFile lock;
+            const CLockFile::Result r = lock.Acquire(path, QStringLiteral("other"));
+            answer[0] = r == CLockFile::Result::Locked ? 'L' : r == CLockFile::Result::InUse ? 'U' : 'F';
+            const QByteArray name = lock.HolderName().toUtf8().left(250);
+            std::memcpy(answer + 1, name.constData(), size_t(name.size()));
+            (void)!::write(fds[1], answer, size_t(1 + name.size()));
+        } else {
+            (void)!::write(fds[1], "X", 1);
+        }
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    char buffer[256];
+    const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    if (n < 1 || buffer[0] == 'X')
+        return {CLockFile::Result::Failed, QStringLiteral("no user switch")};
+    const QString name = QString::fromUtf8(buffer + 1, int(n - 1));
+    switch (buffer[0]) {
+    case 'L':
+        return {CLockFile::Result::Locked, name};
+    case 'U':
+        return {CLockFile::Result::InUse, name};
+    default:
+        return {CLockFile::Result::Failed, name};
+    }
+}
+
+} // namespace
+
+TEST(LockFile, AnotherUserOfTheMachineIsToldWhoHoldsTheFolderAndTakesItLater) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "switching to another user needs root";
+    constexpr uid_t kOther = 65534;
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                          QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                          QFileDevice::ExeOther);
+    const QString path = dir.filePath(QStringLiteral("user2.log"));
+
+    // However strict the first user's umask, the lock file stays open to the others.
+    const mode_t mask = ::umask(077);
+    CLockFile first;
+    const CLockFile::Result taken = first.Acquire(path, QStringLiteral("erster"));
+    ::umask(mask);
+    ASSERT_EQ(taken, CLockFile::Result::Locked);
+    EXPECT_EQ(AcquireAsOtherUser(path, kOther), std::make_pair(CLockFile::Result::InUse, QStringLiteral("erster")));
+    first.Release();
+    EXPECT_EQ(AcquireAsOtherUser(path, kOther).first, CLockFile::Result::Locked);
+
+    // A lock file this user may not write (left by an older program): while it is held the
+    // folder is in use; once free, the file's rights are the problem.
+    ASSERT_EQ(first.Acquire(path, QStringLiteral("erster")), CLockFile::Result::Locked);
+    ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ReadOther));
+    EXPECT_EQ(AcquireAsOtherUser(path, kOther), std::make_pair(CLockFile::Result::InUse, QStringLiteral("erster")));
+    first.Release();
+    EXPECT_EQ(AcquireAsOtherUser(path, kOther).first, CLockFile::Result::Failed);
 }
