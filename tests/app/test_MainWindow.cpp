@@ -488,6 +488,28 @@ private slots:
         QCOMPARE(List().Mode(), ListMode::Catalogue);
     }
 
+    void aLanguageChangeLeavesTheHistoryList() {
+        auto directory = std::make_unique<CReportDirectory>();
+        CReportDirectory* dir = directory.get();
+        View().ReplaceDirectory(DirectoryKind::GeraeteObject, std::move(directory));
+        View().RootObject().DoDoubleClickFunction(View(), *doc);
+        DoubleClick(2);
+        CMainViewState& state = View().State();
+        state.historyShown = true;
+        state.maySaveBackPosition = false;
+        state.backPosition = 101;
+        frame->CommandAction(CMainFrame::IdEnglish)->trigger();
+        QTRY_COMPARE(List().Mode(), ListMode::Catalogue);
+        QVERIFY(!state.historyShown);
+        QVERIFY(state.maySaveBackPosition);
+        // Back from the directory opened afresh leads to the catalogue, not into the directory.
+        DoubleClick(2);
+        QCOMPARE(dir->opens, 2);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Backspace);
+        QCOMPARE(List().Mode(), ListMode::Catalogue);
+        QCOMPARE(dir->opens, 2);
+    }
+
     void itemColoursAreDrawn() {
         auto directory = std::make_unique<CReportDirectory>();
         View().ReplaceDirectory(DirectoryKind::TypObject, std::move(directory));

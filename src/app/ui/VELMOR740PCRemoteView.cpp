@@ -274,6 +274,10 @@ void CVELMOR740PCRemoteView::OnInvertSelection() {
 
 void CVELMOR740PCRemoteView::OnLanguage(const QString& language) {
     m_doc.ChangeLanguage(language);
+    // The view returns to the catalogue, so a history list shown until now is left, and
+    // the next one opened must store its own back position.
+    m_state.historyShown = false;
+    m_state.maySaveBackPosition = true;
     emit languageChanged();
     RedrawAll();
     RootObject().DoDoubleClickFunction(*this, m_doc);
