@@ -63,9 +63,10 @@ void CImportObject::DoDoubleClickFunction(CDirectoryView& view, CVELMOR740PCRemo
         ini.WriteInt(section, QStringLiteral("Filter"), doc.ImportFilter());
     if (doc.ImportPV() != pv)
         ini.WriteInt(section, QStringLiteral("PV"), doc.ImportPV());
-    if (doc.LastDrive().compare(disk, Qt::CaseInsensitive) != 0)
+    // Paths differ in case here: "/media/USB" is another folder than "/media/usb".
+    if (doc.LastDrive() != disk)
         ini.WriteString(section, QStringLiteral("Disk"), doc.LastDrive());
-    if (doc.LastFolder().compare(folder, Qt::CaseInsensitive) != 0)
+    if (doc.LastFolder() != folder)
         ini.WriteString(section, QStringLiteral("Folder"), doc.LastFolder());
     if (doc.ImportInterface() != interface)
         view.List().ReplaceImage(0, ImportBitmap(doc.ImportInterface()));

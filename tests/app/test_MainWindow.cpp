@@ -329,12 +329,11 @@ private slots:
             QVERIFY(hint.height() >= 48);
             const CProfileFile ini = doc->Profile();
             QCOMPARE(ini.GetInt(QStringLiteral("Import"), QStringLiteral("Interface"), -1), step.interface);
+            // A drive that differs only in case is another folder and is stored.
+            QCOMPARE(ini.GetString(QStringLiteral("Import"), QStringLiteral("Disk"), QString()), step.drive);
         }
         QCOMPARE(runs, 3);
         const CProfileFile ini = doc->Profile();
-        // A drive that differs only in case is no change and was not written.
-        QCOMPARE(ini.GetString(QStringLiteral("Import"), QStringLiteral("Disk"), QString()),
-                 QStringLiteral("/media/other/"));
         QCOMPARE(ini.GetString(QStringLiteral("Import"), QStringLiteral("Folder"), QStringLiteral("unset")),
                  QStringLiteral("unset"));
         QCOMPARE(ini.GetString(QStringLiteral("Import"), QStringLiteral("PV"), QStringLiteral("unset")),
