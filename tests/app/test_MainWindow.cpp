@@ -566,6 +566,22 @@ private slots:
         QCOMPARE(frame->PaneIcon(1), 179);
     }
 
+    void theKeyboardReachesTheListAgainAfterAWorker() {
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        View().setFocus();
+        QCOMPARE(frame->focusWidget(), View().ActiveList());
+        View().LockMainWindow();
+        View().UnlockMainWindow();
+        QCOMPARE(frame->focusWidget(), View().ActiveList());
+        // Typed into the window, Enter opens the selected entry.
+        List().SelectRow(3);
+        notes->Clear();
+        QTest::keyClick(frame->windowHandle(), Qt::Key_Return);
+        QCOMPARE(notes->messages.size(), 1);
+        QVERIFY(notes->Last().contains(doc->Text(50006)));
+    }
+
     void aFailedTransferShowsItsErrorAndASuccessRefreshes() {
         auto directory = std::make_unique<CReportDirectory>();
         CReportDirectory* dir = directory.get();

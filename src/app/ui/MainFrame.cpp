@@ -278,6 +278,10 @@ void CMainFrame::OnLockMainWindow(bool locked) {
     centralWidget()->setEnabled(!locked);
     menuBar()->setEnabled(!locked);
     UpdateCommands();
+    // Disabling took the keyboard focus from the list; without it Enter, Backspace and the
+    // arrow keys would do nothing until the next click.
+    if (!locked && !focusWidget())
+        m_view->setFocus();
 }
 
 void CMainFrame::Activate() {
