@@ -8,6 +8,7 @@
 #include "MainFrame.h"
 #include "MenuDialog.h"
 #include "TestSupport.h"
+#include "Texte.h"
 #include "UserSchema.h"
 #include "UserSetUpInfo.h"
 #include "VELMOR740PCRemoteDoc.h"
@@ -676,6 +677,52 @@ private slots:
         QVERIFY(QFontMetrics(QFont(QStringLiteral("Arial"), -1)).horizontalAdvance(first) > 0);
         QVERIFY(pane.details[0].startsWith(first.chopped(3)));
         QCOMPARE(frame->InfoView()->DetailLineAsDrawn(1, rects[1].width()), QStringLiteral("kurz"));
+        frame->InfoView()->repaint();
+    }
+
+    void theCatalogueHintsAreReadableInTheInitialWindow() {
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(16);
+        const QFontMetrics metrics(font);
+        CInfoView* info = frame->InfoView();
+        const int x0 = Artwork::Bitmap(QStringLiteral("IDB_KESTRA")).width() + 10;
+        for (const QString& language : CTextCatalog::Languages()) {
+            doc->ChangeLanguage(language);
+            for (int row = 0; row < 6; ++row) {
+                QTest::mouseClick(Viewport(), Qt::LeftButton, {}, ItemCentre(row));
+                const QString hint = doc->InfoPane().hint;
+                const QRect needed =
+                    metrics.boundingRect(QRect(x0, 30, info->width() - 25 - x0, 1000), Qt::TextWordWrap, hint);
+                QVERIFY2(needed.bottom() < info->height(), qPrintable(language + QLatin1String(": ") + hint));
+                const QStringList lines = info->HintLinesAsDrawn(info->size());
+                QCOMPARE(lines.join(QLatin1Char(' ')), hint.simplified());
+            }
+        }
+    }
+
+    void aHintTooLongForThePaneEndsInAnEllipsis() {
+        CInfoPaneState& pane = doc->InfoPane();
+        QStringList words;
+        for (int i = 0; i < 120; ++i)
+            words << QStringLiteral("Wort%1").arg(i);
+        pane.hint = words.join(QLatin1Char(' '));
+        const int bannerWidth = Artwork::Bitmap(pane.bannerBitmap).width();
+        QFont font(QStringLiteral("Arial"));
+        font.setPixelSize(16);
+        const QFontMetrics metrics(font);
+        for (int height : {70, CInfoView::InitialHeight(), 200}) {
+            const QStringList lines = frame->InfoView()->HintLinesAsDrawn(QSize(800, height));
+            QCOMPARE(lines.size(), (qMax(65, height - 5) - 30 + 1) / metrics.lineSpacing());
+            QVERIFY2(lines.last().endsWith(QChar(0x2026)), qPrintable(lines.last()));
+            QVERIFY(pane.hint.startsWith(lines.first()));
+            for (const QString& line : lines)
+                QVERIFY(metrics.horizontalAdvance(line) <= 775 - (bannerWidth + 10) + 1);
+        }
+        // A short hint and an empty one are drawn as they are.
+        pane.hint = QStringLiteral("kurz");
+        QCOMPARE(frame->InfoView()->HintLinesAsDrawn(QSize(800, 70)), QStringList{QStringLiteral("kurz")});
+        pane.hint.clear();
+        QVERIFY(frame->InfoView()->HintLinesAsDrawn(QSize(800, 70)).join(QString()).isEmpty());
         frame->InfoView()->repaint();
     }
 

@@ -108,7 +108,7 @@ CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QW
     m_splitter->addWidget(m_view);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
-    m_splitter->setSizes({70, 400});
+    m_splitter->setSizes({CInfoView::InitialHeight(), 400});
     setCentralWidget(m_splitter);
 
     connect(m_back, &QAction::triggered, m_view, &CVELMOR740PCRemoteView::OnBack);
