@@ -8,7 +8,10 @@ struct CSerialProfile {
     QString baudRate = QStringLiteral("115200");
     QString dataBits = QStringLiteral("8");
 
-    // Reads Port, Baudrate and Databits (at most 31 characters each) with their defaults.
+    // The longest port path kept; baud rate and data bits keep at most 31 characters.
+    static constexpr int kMaxPortChars = 259;
+
+    // Reads Port, Baudrate and Databits with their defaults.
     static CSerialProfile Read(const QString& dataFolder);
     // Writes the three keys back, as the dialogs do after a scan found the tester.
     bool Write(const QString& dataFolder) const;

@@ -2,8 +2,10 @@
 #include "LinkErrors.h"
 #include "LinkLog.h"
 #include "LinkProtocol.h"
+#include "SerialProfile.h"
 #include "SerialSettings.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <termios.h>
 
@@ -267,6 +269,24 @@ TEST(LinkPorts, StoredNamesAndCandidates) {
     qputenv("VELMOR_SERIAL_PORTS", "/tmp/a, /tmp/b,,");
     EXPECT_EQ(SerialPortNames::Candidates(), (QStringList{"/tmp/a", "/tmp/b"}));
     qunsetenv("VELMOR_SERIAL_PORTS");
+}
+
+TEST(LinkPorts, StoredSettingsKeepADevicePathWhole) {
+    // Stable names of USB adapters are long; a cut one names no port at all.
+    QTemporaryDir dir;
+    CSerialProfile written;
+    written.port = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    written.baudRate = QStringLiteral("57600");
+    written.dataBits = QStringLiteral("7");
+    ASSERT_TRUE(written.Write(dir.path()));
+    const CSerialProfile read = CSerialProfile::Read(dir.path());
+    EXPECT_EQ(read.port, written.port);
+    EXPECT_EQ(read.baudRate, QStringLiteral("57600"));
+    EXPECT_EQ(read.dataBits, QStringLiteral("7"));
+    const CSerialProfile defaults = CSerialProfile::Read(dir.path() + QStringLiteral("/none"));
+    EXPECT_EQ(defaults.port, QStringLiteral("COM1:"));
+    EXPECT_EQ(defaults.baudRate, QStringLiteral("115200"));
+    EXPECT_EQ(defaults.dataBits, QStringLiteral("8"));
 }
 
 TEST(LinkCodePage, LocalesAndConversions) {
