@@ -90,8 +90,10 @@ int main(int argc, char* argv[]) {
     o.demo = IntOption(p, QStringLiteral("demo"), 0, ok);
     o.baud = unsigned(IntOption(p, QStringLiteral("baud"), 115200, ok));
     o.dataBits = IntOption(p, QStringLiteral("databits"), 8, ok);
-    if (o.dataBits != 7 && o.dataBits != 8)
+    if (ok && o.dataBits != 7 && o.dataBits != 8) {
+        std::fprintf(stderr, "v740sim: --databits is 7 or 8\n");
         ok = false;
+    }
     if (p.isSet(QStringLiteral("software-version")))
         o.software = p.value(QStringLiteral("software-version"));
     if (p.isSet(QStringLiteral("firmware-version")))
@@ -110,7 +112,11 @@ int main(int argc, char* argv[]) {
     o.dropEvery = IntOption(p, QStringLiteral("drop-byte-every"), 0, ok);
     o.slowMs = IntOption(p, QStringLiteral("slow"), 0, ok);
     o.pace = p.isSet(QStringLiteral("pace"));
-    if (!ok || o.baud == 0)
+    if (ok && o.baud == 0) {
+        std::fprintf(stderr, "v740sim: --baud needs a speed above 0\n");
+        ok = false;
+    }
+    if (!ok)
         return 2;
     if (o.link.isEmpty()) {
         std::fprintf(stderr, "v740sim: --link PATH is needed\n");

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -638,4 +639,20 @@ TEST(RS232Sim, ProgramThatVanishedDuringADocumentUploadStartsAfresh) {
     EXPECT_TRUE(second.QueryFileVersion(kSystem + QStringLiteral("Remote.dll"), version));
     EXPECT_EQ(version, QStringLiteral("1.0.7.0"));
     second.Disconnect();
+}
+
+TEST(RS232Sim, SimulatorRefusesLineSettingsItCannotHaveAndSaysWhy) {
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("tty"));
+    const QStringList bad[] = {{QStringLiteral("--databits"), QStringLiteral("9")},
+                               {QStringLiteral("--databits"), QStringLiteral("x")},
+                               {QStringLiteral("--baud"), QStringLiteral("0")}};
+    for (const QStringList& options : bad) {
+        const ProcessResult r =
+            RunProgram(QStringLiteral("v740sim"), QStringList{QStringLiteral("--link"), link} + options, {}, 10000);
+        EXPECT_EQ(r.exitCode, 2) << options.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(options.first().mid(2))) << options.join(' ').toStdString() << ": "
+                                                             << r.err.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(link));
+    }
 }
