@@ -726,6 +726,24 @@ private slots:
         frame->InfoView()->repaint();
     }
 
+    void theTitlesDescendersAreDrawn() {
+        CInfoPaneState& pane = doc->InfoPane();
+        pane.hint.clear();
+        auto inkBelowTheTitle = [&](const QString& title) {
+            pane.title = title;
+            const QImage shot = frame->InfoView()->grab().toImage();
+            const qreal ratio = shot.devicePixelRatio();
+            int ink = 0;
+            for (int y = 29; y < 33; ++y)
+                for (int x = 110; x < 400; ++x)
+                    if (shot.pixelColor(int(x * ratio), int(y * ratio)).lightness() < 128)
+                        ++ink;
+            return ink;
+        };
+        QVERIFY2(inkBelowTheTitle(QStringLiteral("gjpqy gjpqy gjpqy")) > 10, "descenders cut off");
+        QCOMPARE(inkBelowTheTitle(QStringLiteral("ABCDE ABCDE ABCDE")), 0);
+    }
+
     void theAboutDialogShowsVersionAndDataFolder() {
         CAboutDlg about(*doc, frame.get());
         QCOMPARE(about.windowTitle(), QStringLiteral("Info über VELMOR - Roziraz Uvurad"));

@@ -115,8 +115,13 @@ void CInfoView::paintEvent(QPaintEvent*) {
     const int right = RightEdge(width());
     painter.setPen(palette().color(QPalette::Text));
     painter.setFont(TitleFont());
-    painter.drawText(QRect(QPoint(x0, 5), QPoint(right, 28)), Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop,
-                     pane.title);
+    // The 24-pixel font is taller than its 24-pixel rectangle: the descenders of g, p and y
+    // may reach down to the hint's first line, which begins below them.
+    painter.save();
+    painter.setClipRect(QRect(QPoint(x0, 0), QPoint(right, kHintTop + 3)));
+    painter.drawText(QRect(QPoint(x0, 5), QPoint(right, 28)),
+                     Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, pane.title);
+    painter.restore();
     painter.setFont(TextFont());
     if (!pane.showDetails) {
         // A pane made taller with the splitter shows more of a long hint; what still does
