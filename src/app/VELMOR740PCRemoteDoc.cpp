@@ -181,8 +181,10 @@ void CVELMOR740PCRemoteDoc::ReadSettings() {
     m_LastFolder = ini.GetString(QStringLiteral("Import"), QStringLiteral("Folder"), QString(), kPathSetting);
     m_ImportPV = RangeSetting(ini, "Import", "PV", 1, 0, 1);
     m_ImportFilter = RangeSetting(ini, "Import", "Filter", 0, 0, 1);
+    // Ports are device paths here; the stable names of USB adapters (/dev/serial/by-id/...)
+    // are far longer than "COMn:", and a cut one names no port.
     m_SerialPort = ini.GetString(QStringLiteral("RS232"), QStringLiteral("Port"), QStringLiteral("COM1:"),
-                                 kShortSetting);
+                                 kPathSetting);
     m_BaudRate = ini.GetString(QStringLiteral("RS232"), QStringLiteral("Baudrate"), QStringLiteral("115200"),
                                kShortSetting);
     m_DataBits = ini.GetString(QStringLiteral("RS232"), QStringLiteral("Databits"), QStringLiteral("8"),

@@ -164,6 +164,12 @@ TEST_F(DocumentTest, SettingsWithGarbageOrOverlongValuesFallBackToDefaultsAndLim
              EXPECT_EQ(d.LastDrive(), QString(31, QLatin1Char('d')));
              EXPECT_EQ(d.LastFolder(), QString(259, QLatin1Char('f')));
          }},
+        {"a port path longer than a short setting is kept whole",
+         "[RS232]\nPort=/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0\n",
+         [](const auto& d) {
+             EXPECT_EQ(d.SerialPort(),
+                       QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+         }},
         {"an overlong language is cut, then unknown",
          "[Ansicht]\nSprache=" + QByteArray("Deutsch") + QByteArray(30, 'x') + "\n",
          [](const auto& d) { EXPECT_EQ(d.Language(), QStringLiteral("Deutsch")); }},
