@@ -27,9 +27,9 @@ if ((${#missing[@]})); then
     fi
   fi
   export DEBIAN_FRONTEND=noninteractive
-  if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+  if ! $SUDO apt-get install -y -q "${missing[@]}"; then
     $SUDO apt-get update -q
-    $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+    $SUDO apt-get install -y -q "${missing[@]}"
   fi
 fi
 
