@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
         lookups += ids.size();
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
-    std::printf("text catalogue: %zd texts, language change %.2f ms, warm lookups %.0f per second (target 1000000)%s\n",
+    std::printf("text catalogue: %zd texts, language change %.2f ms, warm lookups %.0f per second (target "
+                "1000000)%s\n",
                 size_t(ids.size()), switchMs, lookups / seconds, chars ? "" : " ?");
     return 0;
 }

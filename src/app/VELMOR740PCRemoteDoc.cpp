@@ -183,8 +183,8 @@ void CVELMOR740PCRemoteDoc::ReadSettings() {
     m_ImportFilter = RangeSetting(ini, "Import", "Filter", 0, 0, 1);
     // Ports are device paths here; the stable names of USB adapters (/dev/serial/by-id/...)
     // are far longer than "COMn:", and a cut one names no port.
-    m_SerialPort = ini.GetString(QStringLiteral("RS232"), QStringLiteral("Port"), QStringLiteral("COM1:"),
-                                 kPathSetting);
+    m_SerialPort =
+        ini.GetString(QStringLiteral("RS232"), QStringLiteral("Port"), QStringLiteral("COM1:"), kPathSetting);
     m_BaudRate = ini.GetString(QStringLiteral("RS232"), QStringLiteral("Baudrate"), QStringLiteral("115200"),
                                kShortSetting);
     m_DataBits = ini.GetString(QStringLiteral("RS232"), QStringLiteral("Databits"), QStringLiteral("8"),

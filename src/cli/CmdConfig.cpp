@@ -27,8 +27,8 @@ int CmdConfig(const GlobalOptions& options, const QStringList& args) {
     return 0;
 }
 
-const CommandRegistration kConfig("config", "config SECTION KEY [VALUE] read or write a key of V740Control.ini",
-                                  CmdConfig);
+const CommandRegistration
+    kConfig("config", "config SECTION KEY [VALUE] read or write a key of V740Control.ini", CmdConfig);
 
 } // namespace
 } // namespace Cli

@@ -64,7 +64,6 @@ void Print(const QString& line) {
     std::fflush(stdout);
 }
 
-
 // Options of the form --name VALUE and --flag; repeated values are collected.
 struct Options {
     QMap<QString, QStringList> values;
@@ -284,7 +283,8 @@ const ImportSourceRegistration kFolder("folder",
 
 const CommandRegistration kImport(
     "import",
-    "import --source drive|folder|tester [--path P] --kind specs|protocols [--select KEY]... [--all] [--use-query]\n"
+    "import --source drive|folder|tester [--path P] --kind specs|protocols [--select KEY]... [--all] "
+    "[--use-query]\n"
     "                            preview (no --select, no --all) or import test specifications (KEY: Name)\n"
     "                            or device protocols (KEY: GUID); drive: P/XmlData; tester: no --path",
     CmdImport);

@@ -43,8 +43,8 @@ int CmdInit(const GlobalOptions& options, const QStringList& args) {
     return 0;
 }
 
-const CommandRegistration kInit("init", "init [--schema VERSION]   create an empty user2.db (default 3.2) in DIR",
-                                CmdInit);
+const CommandRegistration
+    kInit("init", "init [--schema VERSION]   create an empty user2.db (default 3.2) in DIR", CmdInit);
 
 } // namespace
 } // namespace Cli

@@ -47,8 +47,8 @@ int CmdText(const GlobalOptions& options, const QStringList& args) {
     return status;
 }
 
-const CommandRegistration kText("text", "text ID...                print the texts of the TextIDs in the language",
-                                CmdText);
+const CommandRegistration
+    kText("text", "text ID...                print the texts of the TextIDs in the language", CmdText);
 
 } // namespace
 } // namespace Cli

@@ -21,8 +21,9 @@ QMap<QString, Command>& Registry() {
 }
 
 void Usage(FILE* out) {
-    QString text = QStringLiteral("usage: v740ctl [--data DIR] [--lang LANGUAGE] [--port DEV] [--baud N] [--databits N] "
-                                  "COMMAND [ARGS]\n\ncommands:\n");
+    QString text =
+        QStringLiteral("usage: v740ctl [--data DIR] [--lang LANGUAGE] [--port DEV] [--baud N] [--databits N] "
+                       "COMMAND [ARGS]\n\ncommands:\n");
     for (auto it = Registry().cbegin(); it != Registry().cend(); ++it)
         text += QStringLiteral("  %1\n").arg(it.value().usage);
     text += QStringLiteral("\nDIR defaults to the program's local data folder.\n");

@@ -10,7 +10,9 @@
 
 namespace Folders {
 
-QString AppFolderName() { return QStringLiteral("VELMOR 740ST - Roziraz Uvurad"); }
+QString AppFolderName() {
+    return QStringLiteral("VELMOR 740ST - Roziraz Uvurad");
+}
 
 QString ProgramFolder() {
     if (QCoreApplication::instance())
@@ -29,14 +31,18 @@ QString ProgramFilesFolder() {
     return QDir::cleanPath(QStringLiteral(V740_INSTALL_SHARE_DIR));
 }
 
-QString UpdateFolder() { return ProgramFilesFolder() + QStringLiteral("/Update"); }
+QString UpdateFolder() {
+    return ProgramFilesFolder() + QStringLiteral("/Update");
+}
 
 QString CommonAppDataFolder() {
     const QString env = qEnvironmentVariable("VELMOR_COMMON_APPDATA");
     return QDir::cleanPath(env.isEmpty() ? QStringLiteral("/var/lib") : env);
 }
 
-QString LocalDataFolder() { return CommonAppDataFolder() + QLatin1Char('/') + AppFolderName(); }
+QString LocalDataFolder() {
+    return CommonAppDataFolder() + QLatin1Char('/') + AppFolderName();
+}
 
 QString ReferenceDatabaseFolder() {
     const QString program = ProgramFolder();

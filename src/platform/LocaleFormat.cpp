@@ -13,7 +13,9 @@ QString ShortDatePattern() {
     return pattern;
 }
 
-QString ShortDate(const QDate& date) { return QLocale::system().toString(date, ShortDatePattern()); }
+QString ShortDate(const QDate& date) {
+    return QLocale::system().toString(date, ShortDatePattern());
+}
 
 QString Number(double value, int decimals) {
     QLocale locale = QLocale::system();

@@ -14,10 +14,14 @@ std::atomic<CNotifier*> g_notifier{nullptr};
 
 const char* IconWord(CNotifier::Icon icon) {
     switch (icon) {
-    case CNotifier::Icon::Error: return "error";
-    case CNotifier::Icon::Warning: return "warning";
-    case CNotifier::Icon::Question: return "question";
-    default: return nullptr;
+    case CNotifier::Icon::Error:
+        return "error";
+    case CNotifier::Icon::Warning:
+        return "warning";
+    case CNotifier::Icon::Question:
+        return "question";
+    default:
+        return nullptr;
     }
 }
 
@@ -28,7 +32,9 @@ CNotifier& Notifier() {
     return n ? *n : DefaultNotifier();
 }
 
-CNotifier* SetNotifier(CNotifier* notifier) { return g_notifier.exchange(notifier); }
+CNotifier* SetNotifier(CNotifier* notifier) {
+    return g_notifier.exchange(notifier);
+}
 
 void CStderrNotifier::ShowMessage(const QString& text, const QString& caption, Icon icon) {
     QByteArray out;

@@ -31,7 +31,9 @@ QString Unescape(const QString& text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (text[i] == QLatin1Char('\\') && i + 1 < text.size()) {
             const QChar n = text[++i];
-            out += n == QLatin1Char('n') ? QChar(QLatin1Char('\n')) : n == QLatin1Char('r') ? QChar(QLatin1Char('\r')) : n;
+            out += n == QLatin1Char('n')   ? QChar(QLatin1Char('\n'))
+                   : n == QLatin1Char('r') ? QChar(QLatin1Char('\r'))
+                                           : n;
         } else {
             out += text[i];
         }
@@ -48,9 +50,13 @@ QString CRegistryKey::KeyFolder() {
     return config + QLatin1Char('/') + Folders::AppFolderName();
 }
 
-QString CRegistryKey::KeyFile() { return KeyFolder() + QStringLiteral("/registry"); }
+QString CRegistryKey::KeyFile() {
+    return KeyFolder() + QStringLiteral("/registry");
+}
 
-QString CRegistryKey::ErrorText(int error) { return QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('\n'); }
+QString CRegistryKey::ErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error)) + QLatin1Char('\n');
+}
 
 bool CRegistryKey::Load(int* error) {
     m_values.clear();
@@ -94,7 +100,8 @@ bool CRegistryKey::Load(int* error) {
 }
 
 bool CRegistryKey::Save(int* error) {
-    QString text = QStringLiteral("# Registry key of VELMOR - Roziraz Uvurad; NAME=REG_DWORD:number or NAME=REG_SZ:text\n");
+    QString text = QStringLiteral(
+        "# Registry key of VELMOR - Roziraz Uvurad; NAME=REG_DWORD:number or NAME=REG_SZ:text\n");
     for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
         const QString& name = m_names.value(it.key());
         if (it->type == Type::Dword)

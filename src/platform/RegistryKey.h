@@ -15,7 +15,8 @@ public:
     // ExternalDataPath, and the comment for the administrator.
     static QString PlaceholderDataPath() { return QStringLiteral("\\\\server\\share"); }
     static QString DefaultComment() {
-        return QStringLiteral("Set the path to the user2.mdb in ExternalDataPath. Enable the path with ExternalPathEnable=1");
+        return QStringLiteral(
+            "Set the path to the user2.mdb in ExternalDataPath. Enable the path with ExternalPathEnable=1");
     }
     // Writes the three values of a new key in order; false with the name of the value whose
     // write failed.
@@ -51,6 +52,6 @@ private:
     bool Save(int* error);
 
     bool m_open = false;
-    QMap<QString, Value> m_values; // name in lower case -> value
+    QMap<QString, Value> m_values;  // name in lower case -> value
     QMap<QString, QString> m_names; // lower case -> name as written
 };

@@ -27,10 +27,11 @@ Kind KindOfDeclType(const char* decl) {
         return KindDate;
     if (t.startsWith("SMALLINT") || t.startsWith("SHORT") || t.startsWith("BYTE") || t.startsWith("TINYINT"))
         return KindShort;
-    if (t.startsWith("COUNTER") || t.startsWith("LONG") || t.startsWith("INT") || t.startsWith("AUTOINCREMENT"))
+    if (t.startsWith("COUNTER") || t.startsWith("LONG") || t.startsWith("INT") ||
+        t.startsWith("AUTOINCREMENT"))
         return KindLong;
-    if (t.startsWith("DECIMAL") || t.startsWith("NUMERIC") || t.startsWith("DOUBLE") || t.startsWith("REAL") ||
-        t.startsWith("FLOAT") || t.startsWith("CURRENCY") || t.startsWith("SINGLE"))
+    if (t.startsWith("DECIMAL") || t.startsWith("NUMERIC") || t.startsWith("DOUBLE") ||
+        t.startsWith("REAL") || t.startsWith("FLOAT") || t.startsWith("CURRENCY") || t.startsWith("SINGLE"))
         return KindDecimal;
     return KindNone;
 }
@@ -73,7 +74,9 @@ struct CAdoDatabase::Recordset {
 
 CAdoDatabase::CAdoDatabase() = default;
 
-CAdoDatabase::~CAdoDatabase() { Close(); }
+CAdoDatabase::~CAdoDatabase() {
+    Close();
+}
 
 void CAdoDatabase::Close() {
     m_rs.reset();
@@ -91,12 +94,15 @@ bool CAdoDatabase::Fail(qint32 number) {
 }
 
 void CAdoDatabase::DriverError(int code, const QString& description) {
-    const QString desc = description.isEmpty() && m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : description;
+    const QString desc =
+        description.isEmpty() && m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : description;
     const QString meaning = QString::fromUtf8(sqlite3_errstr(code));
     QString text;
-    text += QStringLiteral("Source\t\t = %1\n\n").arg(QStringLiteral("SQLite %1").arg(QLatin1String(sqlite3_libversion())));
+    text += QStringLiteral("Source\t\t = %1\n\n")
+                .arg(QStringLiteral("SQLite %1").arg(QLatin1String(sqlite3_libversion())));
     text += QStringLiteral("Description\t = %1\n\n").arg(desc);
-    text += QString::asprintf("Code\t\t = %08lx\n\n", static_cast<unsigned long>(static_cast<unsigned int>(code)));
+    text += QString::asprintf("Code\t\t = %08lx\n\n",
+                              static_cast<unsigned long>(static_cast<unsigned int>(code)));
     text += QStringLiteral("Meaning\t\t = %1\n\n").arg(meaning);
     Notifier().ShowMessage(text, QString(), CNotifier::Icon::Error);
 }
@@ -106,12 +112,16 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
     m_path = path;
     const QFileInfo info(path);
     if (!create && !info.exists()) {
-        QString description = QStringLiteral("The database file '%1' does not exist.").arg(QDir::toNativeSeparators(path));
-        const QString jetTwin = info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".mdb");
-        if (info.suffix().compare(QLatin1String("db"), Qt::CaseInsensitive) == 0 && QFileInfo::exists(jetTwin))
-            description += QStringLiteral(" The folder holds '%1', an Access (Jet) database of the Windows program; "
-                                          "this program reads SQLite databases only.")
-                               .arg(info.completeBaseName() + QStringLiteral(".mdb"));
+        QString description =
+            QStringLiteral("The database file '%1' does not exist.").arg(QDir::toNativeSeparators(path));
+        const QString jetTwin =
+            info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".mdb");
+        if (info.suffix().compare(QLatin1String("db"), Qt::CaseInsensitive) == 0 &&
+            QFileInfo::exists(jetTwin))
+            description +=
+                QStringLiteral(" The folder holds '%1', an Access (Jet) database of the Windows program; "
+                               "this program reads SQLite databases only.")
+                    .arg(info.completeBaseName() + QStringLiteral(".mdb"));
         DriverError(SQLITE_CANTOPEN, description);
         return Fail(DbError::OpenConnection);
     }
@@ -150,7 +160,8 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
     // Reading the schema makes SQLite look at the file, so a foreign or damaged file fails
     // here and not at the first statement.
     char* err = nullptr;
-    rc = sqlite3_exec(m_db, "PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_master;", nullptr, nullptr, &err);
+    rc = sqlite3_exec(m_db, "PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_master;", nullptr, nullptr,
+                      &err);
     if (rc != SQLITE_OK) {
         const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
         sqlite3_free(err);
@@ -211,8 +222,12 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
             Value& v = row[static_cast<size_t>(c)];
             v.type = sqlite3_column_type(stmt, c);
             switch (v.type) {
-            case SQLITE_INTEGER: v.i = sqlite3_column_int64(stmt, c); break;
-            case SQLITE_FLOAT: v.d = sqlite3_column_double(stmt, c); break;
+            case SQLITE_INTEGER:
+                v.i = sqlite3_column_int64(stmt, c);
+                break;
+            case SQLITE_FLOAT:
+                v.d = sqlite3_column_double(stmt, c);
+                break;
             case SQLITE_TEXT:
                 v.s = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
                                         sqlite3_column_bytes(stmt, c));
@@ -221,7 +236,8 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
                 v.s = QString::fromLatin1(static_cast<const char*>(sqlite3_column_blob(stmt, c)),
                                           sqlite3_column_bytes(stmt, c));
                 break;
-            default: break;
+            default:
+                break;
             }
         }
         rs->rows.push_back(std::move(row));
@@ -250,7 +266,8 @@ bool CAdoDatabase::OpenTable(const QString& tableName) {
     quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     std::unique_ptr<Recordset> rs;
     m_rs.reset();
-    if (!RunStatement(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(quoted), rs, DbError::OpenRecordset))
+    if (!RunStatement(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(quoted), rs,
+                      DbError::OpenRecordset))
         return false;
     rs->table = tableName;
     m_rs = std::move(rs);
@@ -276,7 +293,9 @@ bool CAdoDatabase::CloseRecordset() {
     return true;
 }
 
-bool CAdoDatabase::HasRow() const { return m_rs && m_rs->HasRow(); }
+bool CAdoDatabase::HasRow() const {
+    return m_rs && m_rs->HasRow();
+}
 
 bool CAdoDatabase::MoveFirst() {
     if (!NeedRow())
@@ -312,11 +331,13 @@ bool CAdoDatabase::SetIndex(const QString& indexName) {
     const QStringList candidates{table + QLatin1Char('_') + indexName, indexName};
     for (const QString& candidate : candidates) {
         std::unique_ptr<Recordset> info;
-        const QString sql = QStringLiteral("SELECT name FROM pragma_index_info(%1)").arg(SqlLiteral(candidate));
+        const QString sql =
+            QStringLiteral("SELECT name FROM pragma_index_info(%1)").arg(SqlLiteral(candidate));
         std::unique_ptr<Recordset> owner;
-        if (!RunStatement(QStringLiteral("SELECT tbl_name FROM sqlite_master WHERE type = 'index' AND name = %1")
-                              .arg(SqlLiteral(candidate)),
-                          owner, DbError::SetIndex))
+        if (!RunStatement(
+                QStringLiteral("SELECT tbl_name FROM sqlite_master WHERE type = 'index' AND name = %1")
+                    .arg(SqlLiteral(candidate)),
+                owner, DbError::SetIndex))
             return false;
         if (owner->rows.empty() || owner->rows[0][0].s.compare(table, Qt::CaseInsensitive) != 0)
             continue;
@@ -339,7 +360,9 @@ QString QuoteIdent(const QString& name) {
 }
 } // namespace
 
-bool CAdoDatabase::Seek(qint32 key) { return Seek(QString::number(key)); }
+bool CAdoDatabase::Seek(qint32 key) {
+    return Seek(QString::number(key));
+}
 
 bool CAdoDatabase::Seek(const QString& key) {
     if (!NeedConnection() || !NeedRow())
@@ -377,13 +400,13 @@ bool CAdoDatabase::IsNull(const QString& column) const {
     return v && v->type == SQLITE_NULL;
 }
 
-
 bool CAdoDatabase::GetString(const QString& column, QString& value) {
     value.clear();
     if (!NeedRow())
         return false;
     if (!m_rs->HasRow()) {
-        DriverError(SQLITE_MISUSE, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+        DriverError(SQLITE_MISUSE,
+                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return Fail(DbError::GetString);
     }
     int kind = KindNone;
@@ -410,7 +433,8 @@ bool CAdoDatabase::GetLong(const QString& column, qint32& value) {
     if (!NeedRow())
         return false;
     if (!m_rs->HasRow()) {
-        DriverError(SQLITE_MISUSE, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+        DriverError(SQLITE_MISUSE,
+                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return Fail(DbError::GetLong);
     }
     int kind = KindNone;
@@ -432,7 +456,8 @@ bool CAdoDatabase::GetBool(const QString& column, int& value) {
     if (!NeedRow())
         return false;
     if (!m_rs->HasRow()) {
-        DriverError(SQLITE_MISUSE, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+        DriverError(SQLITE_MISUSE,
+                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return Fail(DbError::GetBool);
     }
     int kind = KindNone;
@@ -451,7 +476,8 @@ bool CAdoDatabase::GetDate(const QString& column, QDateTime& value) {
     if (!NeedRow())
         return false;
     if (!m_rs->HasRow()) {
-        DriverError(SQLITE_MISUSE, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+        DriverError(SQLITE_MISUSE,
+                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return Fail(DbError::GetDate);
     }
     int kind = KindNone;
@@ -482,7 +508,8 @@ bool CAdoDatabase::GetDouble(const QString& column, double& value) {
     if (!NeedRow())
         return false;
     if (!m_rs->HasRow()) {
-        DriverError(SQLITE_MISUSE, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
+        DriverError(SQLITE_MISUSE,
+                    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return Fail(DbError::GetDouble);
     }
     int kind = KindNone;
@@ -552,7 +579,9 @@ bool CAdoDatabase::GetNewId(qint32& id) {
     return true;
 }
 
-int CAdoDatabase::ChangedRows() const { return m_db ? sqlite3_changes(m_db) : 0; }
+int CAdoDatabase::ChangedRows() const {
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
 
 bool CAdoDatabase::BeginTrans() {
     if (!NeedConnection())
@@ -589,7 +618,9 @@ bool CAdoDatabase::RollbackTrans() {
     return true;
 }
 
-bool CAdoDatabase::InTransaction() const { return m_db && !sqlite3_get_autocommit(m_db); }
+bool CAdoDatabase::InTransaction() const {
+    return m_db && !sqlite3_get_autocommit(m_db);
+}
 
 bool CAdoDatabase::DateToSql(const QString& text, QString& sql) {
     sql.clear();
@@ -610,6 +641,10 @@ QString SqlQuote(const QString& text) {
     return out;
 }
 
-QString SqlLiteral(const QString& text) { return QLatin1Char('\'') + SqlQuote(text) + QLatin1Char('\''); }
+QString SqlLiteral(const QString& text) {
+    return QLatin1Char('\'') + SqlQuote(text) + QLatin1Char('\'');
+}
 
-void AppendSqlLiteral(QString& sql, const QString& text) { sql += SqlLiteral(text); }
+void AppendSqlLiteral(QString& sql, const QString& text) {
+    sql += SqlLiteral(text);
+}

@@ -22,7 +22,8 @@ std::optional<QTime> ParseTime(const QString& text) {
     const auto m = re.match(text);
     if (!m.hasMatch())
         return std::nullopt;
-    QTime t(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
+    QTime t(m.captured(1).toInt(), m.captured(2).toInt(),
+            m.captured(3).isEmpty() ? 0 : m.captured(3).toInt());
     if (!t.isValid())
         return std::nullopt;
     return t;
@@ -35,8 +36,10 @@ std::optional<QDateTime> ParseDate(const QString& input) {
     if (text.isEmpty())
         return std::nullopt;
     static const QRegularExpression iso(QStringLiteral(R"(^(\d{4})-(\d{1,2})-(\d{1,2})(?:[ T](.*))?$)"));
-    static const QRegularExpression dotted(QStringLiteral(R"(^(\d{1,2})\.(\d{1,2})\.(\d{2}|\d{4})(?:\s+(.*))?$)"));
-    static const QRegularExpression slashed(QStringLiteral(R"(^(\d{1,2})/(\d{1,2})/(\d{2}|\d{4})(?:\s+(.*))?$)"));
+    static const QRegularExpression dotted(
+        QStringLiteral(R"(^(\d{1,2})\.(\d{1,2})\.(\d{2}|\d{4})(?:\s+(.*))?$)"));
+    static const QRegularExpression slashed(
+        QStringLiteral(R"(^(\d{1,2})/(\d{1,2})/(\d{2}|\d{4})(?:\s+(.*))?$)"));
     int y = 0, mo = 0, d = 0;
     QString rest;
     if (auto m = iso.match(text); m.hasMatch()) {
@@ -69,8 +72,8 @@ std::optional<QDateTime> ParseDate(const QString& input) {
 QString FormatDate(const QDateTime& value) {
     const QDate d = value.date();
     const QTime t = value.time();
-    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(), t.hour(), t.minute(),
-                             t.second());
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", d.year(), d.month(), d.day(), t.hour(),
+                             t.minute(), t.second());
 }
 
 QString NormalizeDate(const QString& text) {
@@ -194,7 +197,8 @@ QString TranslateStatement(const QString& sql) {
             out += c;
             continue;
         }
-        if (c == QLatin1Char('@') && sql.mid(i, identity.size()).compare(identity, Qt::CaseInsensitive) == 0) {
+        if (c == QLatin1Char('@') &&
+            sql.mid(i, identity.size()).compare(identity, Qt::CaseInsensitive) == 0) {
             out += QStringLiteral("last_insert_rowid()");
             i += identity.size() - 1;
             continue;
@@ -235,7 +239,9 @@ bool AnyNull(int argc, sqlite3_value** argv) {
     return false;
 }
 
-std::optional<QDateTime> ArgDate(sqlite3_value* v) { return ParseDate(ArgText(v)); }
+std::optional<QDateTime> ArgDate(sqlite3_value* v) {
+    return ParseDate(ArgText(v));
+}
 
 void FnDateAdd(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (AnyNull(argc, argv))
@@ -271,7 +277,9 @@ void FnCvDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     ResultText(ctx, FormatDate(*date));
 }
 
-void FnNow(sqlite3_context* ctx, int, sqlite3_value**) { ResultText(ctx, FormatDate(QDateTime::currentDateTime())); }
+void FnNow(sqlite3_context* ctx, int, sqlite3_value**) {
+    ResultText(ctx, FormatDate(QDateTime::currentDateTime()));
+}
 
 void FnNormDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) != SQLITE_TEXT)
@@ -303,7 +311,8 @@ bool RegisterFunctions(sqlite3* db) {
     ok &= sqlite3_create_function(db, "DATEPART", 4, det, nullptr, FnDatePart, nullptr, nullptr) == SQLITE_OK;
     ok &= sqlite3_create_function(db, "CVDATE", 1, det, nullptr, FnCvDate, nullptr, nullptr) == SQLITE_OK;
     ok &= sqlite3_create_function(db, "NOW", 0, SQLITE_UTF8, nullptr, FnNow, nullptr, nullptr) == SQLITE_OK;
-    ok &= sqlite3_create_function(db, "JET_NORMDATE", 1, det, nullptr, FnNormDate, nullptr, nullptr) == SQLITE_OK;
+    ok &= sqlite3_create_function(db, "JET_NORMDATE", 1, det, nullptr, FnNormDate, nullptr, nullptr) ==
+          SQLITE_OK;
     ok &= sqlite3_create_function(db, "like", 2, det, nullptr, FnLike, nullptr, nullptr) == SQLITE_OK;
     ok &= sqlite3_create_function(db, "like", 3, det, nullptr, FnLike, nullptr, nullptr) == SQLITE_OK;
     return ok;

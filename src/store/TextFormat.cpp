@@ -100,7 +100,8 @@ bool Apply(const Spec& s, const TextArg& arg, QString& out) {
         out += Pad(text, s);
         return true;
     }
-    default: return false;
+    default:
+        return false;
     }
 }
 

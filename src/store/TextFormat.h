@@ -12,14 +12,30 @@ using TextArg = std::variant<qint64, double, QString>;
 QString FormatTextList(const QString& format, const QList<TextArg>& args);
 
 namespace TextFormatDetail {
-inline TextArg ToArg(int v) { return qint64(v); }
-inline TextArg ToArg(unsigned v) { return qint64(v); }
-inline TextArg ToArg(long v) { return qint64(v); }
-inline TextArg ToArg(long long v) { return qint64(v); }
-inline TextArg ToArg(unsigned long v) { return qint64(v); }
-inline TextArg ToArg(double v) { return v; }
-inline TextArg ToArg(const QString& v) { return v; }
-inline TextArg ToArg(const char* v) { return QString::fromUtf8(v); }
+inline TextArg ToArg(int v) {
+    return qint64(v);
+}
+inline TextArg ToArg(unsigned v) {
+    return qint64(v);
+}
+inline TextArg ToArg(long v) {
+    return qint64(v);
+}
+inline TextArg ToArg(long long v) {
+    return qint64(v);
+}
+inline TextArg ToArg(unsigned long v) {
+    return qint64(v);
+}
+inline TextArg ToArg(double v) {
+    return v;
+}
+inline TextArg ToArg(const QString& v) {
+    return v;
+}
+inline TextArg ToArg(const char* v) {
+    return QString::fromUtf8(v);
+}
 } // namespace TextFormatDetail
 
 template <typename... Args> QString FormatText(const QString& format, const Args&... args) {

@@ -5,10 +5,10 @@
 #include <QFileInfo>
 
 const QStringList& CTextCatalog::Languages() {
-    static const QStringList languages{
-        QStringLiteral("Castellano"), QStringLiteral("Česky"),    QStringLiteral("Deutsch"),
-        QStringLiteral("English"),    QStringLiteral("Français"), QStringLiteral("Italiano"),
-        QStringLiteral("Österreichisch")};
+    static const QStringList languages{QStringLiteral("Castellano"),    QStringLiteral("Česky"),
+                                       QStringLiteral("Deutsch"),       QStringLiteral("English"),
+                                       QStringLiteral("Français"),      QStringLiteral("Italiano"),
+                                       QStringLiteral("Österreichisch")};
     return languages;
 }
 

@@ -31,8 +31,8 @@ private:
 
     CAdoDatabase m_db;
     bool m_open = false;
-    QString m_language;          // language whose column is cached
-    bool m_languageOk = false;   // the column exists
+    QString m_language;             // language whose column is cached
+    bool m_languageOk = false;      // the column exists
     QHash<qint32, QString> m_texts; // a null QString marks a NULL text
 };
 

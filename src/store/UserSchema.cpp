@@ -145,9 +145,15 @@ const std::vector<Table>& Tables() {
           {"Result", "LONG"},
           {"FirstValue", "DECIMAL"}}},
         {"UserSetup",
-         {{"DirectoryTabID", "LONG"}, {"IconView", "LONG"}, {"FilterOn", "YESNO"}, {"SqlFilterQuery", "MEMO"}}},
+         {{"DirectoryTabID", "LONG"},
+          {"IconView", "LONG"},
+          {"FilterOn", "YESNO"},
+          {"SqlFilterQuery", "MEMO"}}},
         {"UserSetupDetails",
-         {{"DirectoryTabID", "LONG"}, {"SortOrder", "LONG"}, {"UseFor", "LONG"}, {"StringValue", "TEXT(255)"}}},
+         {{"DirectoryTabID", "LONG"},
+          {"SortOrder", "LONG"},
+          {"UseFor", "LONG"},
+          {"StringValue", "TEXT(255)"}}},
         {"VersionTab",
          {{"DatabaseVersion", "TEXT(10)"},
           {"DatabaseDate", "DATETIME"},
@@ -188,7 +194,9 @@ QString SqlType(const char* jetType) {
     return t;
 }
 
-int VersionIndex(const QString& version) { return int(Versions().indexOf(version)); }
+int VersionIndex(const QString& version) {
+    return int(Versions().indexOf(version));
+}
 
 } // namespace
 
@@ -198,11 +206,17 @@ const QStringList& Versions() {
     return versions;
 }
 
-QString CurrentVersion() { return QStringLiteral("3.2"); }
+QString CurrentVersion() {
+    return QStringLiteral("3.2");
+}
 
-bool IsKnownVersion(const QString& version) { return VersionIndex(version) >= 0; }
+bool IsKnownVersion(const QString& version) {
+    return VersionIndex(version) >= 0;
+}
 
-QString FileName() { return QStringLiteral("user2.db"); }
+QString FileName() {
+    return QStringLiteral("user2.db");
+}
 
 const QList<VersionRow>& VersionRows() {
     static const QList<VersionRow> rows{
@@ -210,14 +224,16 @@ const QList<VersionRow>& VersionRows() {
         {QStringLiteral("2.1"), QStringLiteral("2.9"), QStringLiteral("Update auf 2.1 für Gerätehistorie")},
         {QStringLiteral("3.0"), QStringLiteral("3.0"), QStringLiteral("Update auf 3.0 für IEC60601")},
         {QStringLiteral("3.1"), QStringLiteral("3.1"), QStringLiteral("Update auf 3.1 für IEC60601")},
-        {QStringLiteral("3.2"), QStringLiteral("4.1"), QStringLiteral("Update auf 3.2 für disable ExtraPolation")},
+        {QStringLiteral("3.2"), QStringLiteral("4.1"),
+         QStringLiteral("Update auf 3.2 für disable ExtraPolation")},
     };
     return rows;
 }
 
 QString VersionRowInsert(const VersionRow& row) {
-    return QStringLiteral("Insert into VersionTab (DatabaseVersion, DatabaseDate, RequiredSoftwareRelease, Comment)"
-                          "\t\t VALUES (%1,\t Now(),\t %2,\t %3)")
+    return QStringLiteral(
+               "Insert into VersionTab (DatabaseVersion, DatabaseDate, RequiredSoftwareRelease, Comment)"
+               "\t\t VALUES (%1,\t Now(),\t %2,\t %3)")
         .arg(SqlLiteral(row.version), SqlLiteral(row.requiredRelease), SqlLiteral(row.comment));
 }
 
@@ -247,12 +263,14 @@ QStringList CreateStatements(const QString& version) {
             // zero-filled so that sorting and the date functions see one form.
             for (const char* when : {"INSERT", "UPDATE OF"}) {
                 const bool ins = QByteArray(when) == "INSERT";
-                out << QStringLiteral("CREATE TRIGGER \"%1_%2_%3\" AFTER %4 ON \"%1\" "
-                                      "WHEN NEW.\"%2\" IS NOT JET_NORMDATE(NEW.\"%2\") BEGIN "
-                                      "UPDATE \"%1\" SET \"%2\" = JET_NORMDATE(NEW.\"%2\") WHERE rowid = NEW.rowid; END")
+                out << QStringLiteral(
+                           "CREATE TRIGGER \"%1_%2_%3\" AFTER %4 ON \"%1\" "
+                           "WHEN NEW.\"%2\" IS NOT JET_NORMDATE(NEW.\"%2\") BEGIN "
+                           "UPDATE \"%1\" SET \"%2\" = JET_NORMDATE(NEW.\"%2\") WHERE rowid = NEW.rowid; END")
                            .arg(QLatin1String(table.name), QLatin1String(c.name),
                                 ins ? QStringLiteral("ins") : QStringLiteral("upd"),
-                                ins ? QStringLiteral("INSERT") : QStringLiteral("UPDATE OF \"%1\"").arg(QLatin1String(c.name)));
+                                ins ? QStringLiteral("INSERT")
+                                    : QStringLiteral("UPDATE OF \"%1\"").arg(QLatin1String(c.name)));
             }
         }
     }

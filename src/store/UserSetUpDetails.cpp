@@ -2,7 +2,8 @@
 
 #include "AdoDatabase.h"
 
-bool CUserSetUpDetails::LoadDetails(int directory, QStringList& list1, QStringList& list2, QStringList& list3) {
+bool CUserSetUpDetails::LoadDetails(int directory, QStringList& list1, QStringList& list2,
+                                    QStringList& list3) {
     list1.clear();
     list2.clear();
     list3.clear();
@@ -12,7 +13,8 @@ bool CUserSetUpDetails::LoadDetails(int directory, QStringList& list1, QStringLi
     QStringList* lists[] = {&list1, &list2, &list3};
     for (int useFor = 1; useFor <= 3; ++useFor) {
         const QString sql =
-            QStringLiteral("SELECT * FROM UserSetupDetails WHERE DirectoryTabID = %1 AND UseFor = %2 ORDER BY SortOrder")
+            QStringLiteral(
+                "SELECT * FROM UserSetupDetails WHERE DirectoryTabID = %1 AND UseFor = %2 ORDER BY SortOrder")
                 .arg(directory)
                 .arg(useFor);
         bool ok = db.OpenQuery(sql);
@@ -44,8 +46,9 @@ bool CUserSetUpDetails::SaveDetails(int directory, const QStringList& list1, con
         const QStringList& list = *lists[useFor - 1];
         for (int i = 0; i < list.size(); ++i)
             // Values are typed by the user and may hold apostrophes.
-            statements << QStringLiteral("INSERT INTO UserSetupDetails (DirectoryTabID, SortOrder, UseFor, StringValue) "
-                                         "VALUES (%1, %2, %3, '%4')")
+            statements << QStringLiteral(
+                              "INSERT INTO UserSetupDetails (DirectoryTabID, SortOrder, UseFor, StringValue) "
+                              "VALUES (%1, %2, %3, '%4')")
                               .arg(directory)
                               .arg(i)
                               .arg(useFor)

@@ -13,7 +13,8 @@ public:
     // On any failure all three lists come back empty.
     bool LoadDetails(int directory, QStringList& list1, QStringList& list2, QStringList& list3);
     // Replaces the stored lists of the directory as a whole, or leaves them as they were.
-    bool SaveDetails(int directory, const QStringList& list1, const QStringList& list2, const QStringList& list3);
+    bool SaveDetails(int directory, const QStringList& list1, const QStringList& list2,
+                     const QStringList& list3);
 
 private:
     QString m_databaseFile;

@@ -28,14 +28,17 @@ bool CUserSetUpInfo::SetFilter(int directory, int filterOn, const QString& query
         return false;
     const QString quoted = SqlQuote(query);
     if (RowExists(db, directory))
-        return db.Execute(QStringLiteral("UPDATE UserSetup SET FilterOn = %1, SqlFilterQuery = '%2' WHERE DirectoryTabID = %3")
-                              .arg(filterOn)
-                              .arg(quoted)
-                              .arg(directory));
-    return db.Execute(QStringLiteral("INSERT INTO UserSetup (DirectoryTabID, IconView, FilterOn, SqlFilterQuery) "
-                                     "VALUES (%1, %2, %3, '%4')")
-                          .arg(directory)
-                          .arg(0)
-                          .arg(filterOn)
-                          .arg(quoted));
+        return db.Execute(
+            QStringLiteral(
+                "UPDATE UserSetup SET FilterOn = %1, SqlFilterQuery = '%2' WHERE DirectoryTabID = %3")
+                .arg(filterOn)
+                .arg(quoted)
+                .arg(directory));
+    return db.Execute(
+        QStringLiteral("INSERT INTO UserSetup (DirectoryTabID, IconView, FilterOn, SqlFilterQuery) "
+                       "VALUES (%1, %2, %3, '%4')")
+            .arg(directory)
+            .arg(0)
+            .arg(filterOn)
+            .arg(quoted));
 }

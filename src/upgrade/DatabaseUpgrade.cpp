@@ -26,7 +26,8 @@ const QList<Step>& Steps() {
           QStringLiteral("CREATE INDEX GeraeteTab_IX_GUID ON GeraeteTab (myGUID ASC)"),
           QStringLiteral("ALTER TABLE GeraeteTab ADD COLUMN History INTEGER"),
           QStringLiteral("UPDATE GeraeteTab SET History=0"),
-          QStringLiteral("UPDATE UserSetup SET FilterOn = 0 WHERE DirectoryTabID = 50 OR DirectoryTabID = 60")}},
+          QStringLiteral(
+              "UPDATE UserSetup SET FilterOn = 0 WHERE DirectoryTabID = 50 OR DirectoryTabID = 60")}},
         {QStringLiteral("3.0"),
          {VersionInsert(QStringLiteral("3.0")),
           QStringLiteral("ALTER TABLE TypenTab ADD COLUMN VoltageAccessiblePart INTEGER"),

@@ -10,7 +10,7 @@ class CAdoDatabase;
 namespace DatabaseUpgrade {
 
 struct Step {
-    QString version; // the version the step leads to
+    QString version;        // the version the step leads to
     QStringList statements; // the VersionTab row first, then the schema changes
 };
 

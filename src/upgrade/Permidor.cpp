@@ -97,9 +97,10 @@ int Run() {
              DatabaseUpgrade::RunChain(db, version);
     }
     if (!ok)
-        Notifier().ShowMessage(QStringLiteral("VELMOR 740/750ST - Roziraz Uvurad\nDatebase Update %1/%2 not possible!")
-                                   .arg(folder, UserSchema::FileName()),
-                               QStringLiteral("Database Update Fail!"), CNotifier::Icon::Error);
+        Notifier().ShowMessage(
+            QStringLiteral("VELMOR 740/750ST - Roziraz Uvurad\nDatebase Update %1/%2 not possible!")
+                .arg(folder, UserSchema::FileName()),
+            QStringLiteral("Database Update Fail!"), CNotifier::Icon::Error);
     return 0;
 }
 

@@ -691,8 +691,8 @@ private slots:
             for (int row = 0; row < 6; ++row) {
                 QTest::mouseClick(Viewport(), Qt::LeftButton, {}, ItemCentre(row));
                 const QString hint = doc->InfoPane().hint;
-                const QRect needed =
-                    metrics.boundingRect(QRect(x0, 30, info->width() - 25 - x0, 1000), Qt::TextWordWrap, hint);
+                const QRect needed = metrics.boundingRect(QRect(x0, 30, info->width() - 25 - x0, 1000),
+                                                          Qt::TextWordWrap, hint);
                 QVERIFY2(needed.bottom() < info->height(), qPrintable(language + QLatin1String(": ") + hint));
                 const QStringList lines = info->HintLinesAsDrawn(info->size());
                 QCOMPARE(lines.join(QLatin1Char(' ')), hint.simplified());

@@ -157,13 +157,19 @@ TEST(LinkCli, ATesterFoundAtSevenDataBitsCannotTransferDocuments) {
     CSimHarness sim({QStringLiteral("--databits"), QStringLiteral("7")});
     ASSERT_TRUE(sim.Started());
     Cli cli;
-    ASSERT_EQ(RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), cli.data.path(), QStringLiteral("init")}).exitCode, 0);
+    ASSERT_EQ(RunProgram(QStringLiteral("v740ctl"),
+                         {QStringLiteral("--data"), cli.data.path(), QStringLiteral("init")})
+                  .exitCode,
+              0);
     CProfileFile(cli.data.path() + QStringLiteral("/V740Control.ini"))
         .WriteString(QStringLiteral("RS232"), QStringLiteral("Port"), QStringLiteral("COM9:"));
-    const ProcessResult r = cli.Run(sim, {}, {QStringLiteral("import"), QStringLiteral("--source"), QStringLiteral("tester"),
-                                              QStringLiteral("--kind"), QStringLiteral("specs")});
+    const ProcessResult r =
+        cli.Run(sim, {},
+                {QStringLiteral("import"), QStringLiteral("--source"), QStringLiteral("tester"),
+                 QStringLiteral("--kind"), QStringLiteral("specs")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(Text(LinkError::SevenBits))) << r.err.toStdString();
     EXPECT_EQ(cli.Ini(QStringLiteral("Databits")), QStringLiteral("7")) << "the scan's findings are kept";
-    EXPECT_FALSE(sim.LoggedLines('<').filter(QStringLiteral(":CAT:")).size() > 0) << "no catalogue command was sent";
+    EXPECT_FALSE(sim.LoggedLines('<').filter(QStringLiteral(":CAT:")).size() > 0)
+        << "no catalogue command was sent";
 }

@@ -155,7 +155,8 @@ TEST(RS232Sim, ScanFindsTheTesterAtANonDefaultSpeed) {
     EXPECT_EQ(reply, QStringLiteral("740-000123"));
     link.Disconnect();
 
-    CSimHarness seven({QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--databits"), QStringLiteral("7")});
+    CSimHarness seven({QStringLiteral("--baud"), QStringLiteral("19200"), QStringLiteral("--databits"),
+                       QStringLiteral("7")});
     ASSERT_TRUE(seven.Started());
     CRS232 other;
     other.SetCandidatePorts({seven.Port()});
@@ -280,7 +281,8 @@ TEST(RS232Sim, TransferSpeedFollowsTheSoftwareVersion) {
     } cases[] = {{"4.3.2", 57600, 4500}, {"4.3.3", 115200, 9000}};
     for (const Case& c : cases) {
         CSimHarness sim({QStringLiteral("--baud"), QStringLiteral("38400"), QStringLiteral("--databits"),
-                         QStringLiteral("7"), QStringLiteral("--software-version"), QString::fromUtf8(c.version)});
+                         QStringLiteral("7"), QStringLiteral("--software-version"),
+                         QString::fromUtf8(c.version)});
         ASSERT_TRUE(sim.Started());
         CRS232 link;
         QString reply;
@@ -589,13 +591,34 @@ TEST(RS232SimFaults, BlockCutShortDoesNotSwallowTheNextCommands) {
 TEST(RS232Sim, ServesEveryCommandOfTheConnectionTest) {
     // The command list of the connection test, in its order; each one gets an answer of
     // its own, never "#nocmd#".
-    const char* const commands[] = {
-        ":IDNR?", ":IDNM?", ":IDNF?", ":IDNH?", ":IDNS?", ":MEAS:STEP 81", ":MEAS:STEP:VAL?",
-        ":MEAS:STEP:NAME?", ":MEAS:STEP:UNIT?", ":MEAS:STEP:EXIT", ":SYST:TP?", ":SYST:TEXT 1",
-        ":SYST:TEXT:VAL?", ":SYST:UNOM 230", ":SYST:UNOM?", ":SYST:PAT 1+2", ":SYST:ENCS", ":SYST:DISCS",
-        ":CAT:MEAS:STEPS?", ":CAT:MEAS:STEP 81", ":CAT:MEAS:STEP:VAL?", ":CAT:XML:MEAS:STEPS?",
-        ":CAT:XML:TYP:NAMES?", ":CAT:XML:TYP:NAME Test", ":CAT:XML:DEVICE:IDS?",
-        ":CAT:XML:DEVICE:GUID {xxx-xxx-xxx}", ":CAT:XML:DOC:NEXT?", ":CAT:XML:DOC:REPEAT?"};
+    const char* const commands[] = {":IDNR?",
+                                    ":IDNM?",
+                                    ":IDNF?",
+                                    ":IDNH?",
+                                    ":IDNS?",
+                                    ":MEAS:STEP 81",
+                                    ":MEAS:STEP:VAL?",
+                                    ":MEAS:STEP:NAME?",
+                                    ":MEAS:STEP:UNIT?",
+                                    ":MEAS:STEP:EXIT",
+                                    ":SYST:TP?",
+                                    ":SYST:TEXT 1",
+                                    ":SYST:TEXT:VAL?",
+                                    ":SYST:UNOM 230",
+                                    ":SYST:UNOM?",
+                                    ":SYST:PAT 1+2",
+                                    ":SYST:ENCS",
+                                    ":SYST:DISCS",
+                                    ":CAT:MEAS:STEPS?",
+                                    ":CAT:MEAS:STEP 81",
+                                    ":CAT:MEAS:STEP:VAL?",
+                                    ":CAT:XML:MEAS:STEPS?",
+                                    ":CAT:XML:TYP:NAMES?",
+                                    ":CAT:XML:TYP:NAME Test",
+                                    ":CAT:XML:DEVICE:IDS?",
+                                    ":CAT:XML:DEVICE:GUID {xxx-xxx-xxx}",
+                                    ":CAT:XML:DOC:NEXT?",
+                                    ":CAT:XML:DOC:REPEAT?"};
     CSimHarness sim;
     ASSERT_TRUE(sim.Started());
     CRS232 link;
@@ -648,11 +671,11 @@ TEST(RS232Sim, SimulatorRefusesLineSettingsItCannotHaveAndSaysWhy) {
                                {QStringLiteral("--databits"), QStringLiteral("x")},
                                {QStringLiteral("--baud"), QStringLiteral("0")}};
     for (const QStringList& options : bad) {
-        const ProcessResult r =
-            RunProgram(QStringLiteral("v740sim"), QStringList{QStringLiteral("--link"), link} + options, {}, 10000);
+        const ProcessResult r = RunProgram(QStringLiteral("v740sim"),
+                                           QStringList{QStringLiteral("--link"), link} + options, {}, 10000);
         EXPECT_EQ(r.exitCode, 2) << options.join(' ').toStdString();
-        EXPECT_TRUE(r.err.contains(options.first().mid(2))) << options.join(' ').toStdString() << ": "
-                                                             << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(options.first().mid(2)))
+            << options.join(' ').toStdString() << ": " << r.err.toStdString();
         EXPECT_FALSE(QFileInfo::exists(link));
     }
 }

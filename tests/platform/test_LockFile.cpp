@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <cerrno>
-#include <cstring>
 #include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -234,9 +234,9 @@ TEST(LockFile, AnotherUserOfTheMachineIsToldWhoHoldsTheFolderAndTakesItLater) {
         GTEST_SKIP() << "switching to another user needs root";
     constexpr uid_t kOther = 65534;
     QTemporaryDir dir;
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                                          QFileDevice::ReadOther | QFileDevice::WriteOther |
-                                          QFileDevice::ExeOther);
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                          QFileDevice::WriteOther | QFileDevice::ExeOther);
     const QString path = dir.filePath(QStringLiteral("user2.log"));
 
     // However strict the first user's umask, the lock file stays open to the others.
@@ -245,7 +245,8 @@ TEST(LockFile, AnotherUserOfTheMachineIsToldWhoHoldsTheFolderAndTakesItLater) {
     const CLockFile::Result taken = first.Acquire(path, QStringLiteral("erster"));
     ::umask(mask);
     ASSERT_EQ(taken, CLockFile::Result::Locked);
-    EXPECT_EQ(AcquireAsOtherUser(path, kOther), std::make_pair(CLockFile::Result::InUse, QStringLiteral("erster")));
+    EXPECT_EQ(AcquireAsOtherUser(path, kOther),
+              std::make_pair(CLockFile::Result::InUse, QStringLiteral("erster")));
     first.Release();
     EXPECT_EQ(AcquireAsOtherUser(path, kOther).first, CLockFile::Result::Locked);
 
@@ -254,7 +255,8 @@ TEST(LockFile, AnotherUserOfTheMachineIsToldWhoHoldsTheFolderAndTakesItLater) {
     ASSERT_EQ(first.Acquire(path, QStringLiteral("erster")), CLockFile::Result::Locked);
     ASSERT_TRUE(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                                 QFileDevice::ReadOther));
-    EXPECT_EQ(AcquireAsOtherUser(path, kOther), std::make_pair(CLockFile::Result::InUse, QStringLiteral("erster")));
+    EXPECT_EQ(AcquireAsOtherUser(path, kOther),
+              std::make_pair(CLockFile::Result::InUse, QStringLiteral("erster")));
     first.Release();
     EXPECT_EQ(AcquireAsOtherUser(path, kOther).first, CLockFile::Result::Failed);
 }

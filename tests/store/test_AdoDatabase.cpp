@@ -19,9 +19,10 @@ protected:
         notes.recorder.Clear();
     }
     qint32 InsertSpec(const QString& name) {
-        EXPECT_TRUE(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name, StandardID, PartsUsed, CordLength, CreateDate) "
-                                              "VALUES (%1, 5800, -1, 1.5, '2019-12-24 08:00:00')")
-                                   .arg(SqlLiteral(name))));
+        EXPECT_TRUE(db.Execute(
+            QStringLiteral("INSERT INTO TypenTab (Name, StandardID, PartsUsed, CordLength, CreateDate) "
+                           "VALUES (%1, 5800, -1, 1.5, '2019-12-24 08:00:00')")
+                .arg(SqlLiteral(name))));
         qint32 id = 0;
         EXPECT_TRUE(db.GetNewId(id));
         return id;
@@ -173,9 +174,12 @@ TEST_F(AdoDatabaseTest, TransactionThatFailsHalfwayLeavesNothing) {
         CTransaction trans(db);
         ASSERT_TRUE(trans.IsActive());
         const qint32 id = InsertSpec(QStringLiteral("Drill"));
-        EXPECT_TRUE(db.Execute(QStringLiteral("INSERT INTO TypTestStepTab (TypenTabID, RefNo, Limit) VALUES (%1, 1, 0.3)").arg(id)));
+        EXPECT_TRUE(db.Execute(
+            QStringLiteral("INSERT INTO TypTestStepTab (TypenTabID, RefNo, Limit) VALUES (%1, 1, 0.3)")
+                .arg(id)));
         // The step row of a master that does not exist is refused by the foreign key.
-        EXPECT_FALSE(db.Execute(QStringLiteral("INSERT INTO TypTestStepTab (TypenTabID, RefNo) VALUES (%1, 2)").arg(id + 99)));
+        EXPECT_FALSE(db.Execute(
+            QStringLiteral("INSERT INTO TypTestStepTab (TypenTabID, RefNo) VALUES (%1, 2)").arg(id + 99)));
         // The guard rolls back on leaving the scope.
     }
     EXPECT_FALSE(db.InTransaction());
@@ -191,18 +195,23 @@ TEST_F(AdoDatabaseTest, TransactionThatFailsHalfwayLeavesNothing) {
 TEST_F(AdoDatabaseTest, DeletingMastersLeavesNoOrphans) {
     const qint32 spec = InsertSpec(QStringLiteral("Kettle"));
     for (const char* table : {"TypPartsTab", "TypSichtPrfTab", "TypTestStepTab", "TypFktStepTab"})
-        ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO %1 (TypenTabID) VALUES (%2)").arg(QLatin1String(table)).arg(spec)));
-    ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO GeraeteTab (SpecificationName, myGUID, History) VALUES ('Kettle', '{g}', 0)")));
+        ASSERT_TRUE(db.Execute(
+            QStringLiteral("INSERT INTO %1 (TypenTabID) VALUES (%2)").arg(QLatin1String(table)).arg(spec)));
+    ASSERT_TRUE(db.Execute(QStringLiteral(
+        "INSERT INTO GeraeteTab (SpecificationName, myGUID, History) VALUES ('Kettle', '{g}', 0)")));
     qint32 protocol = 0;
     ASSERT_TRUE(db.GetNewId(protocol));
     for (const char* table : {"GeraetSichtProtTab", "GeraetProtTab", "GeraetFktProtTab"})
-        ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO %1 (GeraeteTabID, RefNo) VALUES (%2, 1)").arg(QLatin1String(table)).arg(protocol)));
+        ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO %1 (GeraeteTabID, RefNo) VALUES (%2, 1)")
+                                   .arg(QLatin1String(table))
+                                   .arg(protocol)));
 
     ASSERT_TRUE(db.ExecuteAll({QStringLiteral("DELETE FROM TypenTab WHERE id = %1").arg(spec),
                                QStringLiteral("DELETE FROM GeraeteTab WHERE SpecificationName = 'Kettle'")}));
-    for (const char* table : {"TypPartsTab", "TypSichtPrfTab", "TypTestStepTab", "TypFktStepTab", "GeraetSichtProtTab",
-                              "GeraetProtTab", "GeraetFktProtTab"})
-        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) AS n FROM %1").arg(QLatin1String(table))), 0) << table;
+    for (const char* table : {"TypPartsTab", "TypSichtPrfTab", "TypTestStepTab", "TypFktStepTab",
+                              "GeraetSichtProtTab", "GeraetProtTab", "GeraetFktProtTab"})
+        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) AS n FROM %1").arg(QLatin1String(table))), 0)
+            << table;
 }
 
 TEST_F(AdoDatabaseTest, JetStatementsOfTheProgramRun) {
@@ -211,25 +220,33 @@ TEST_F(AdoDatabaseTest, JetStatementsOfTheProgramRun) {
     ASSERT_TRUE(db.DateToSql(QStringLiteral("31.1.2020"), sqlDate));
     EXPECT_EQ(sqlDate, QStringLiteral("2020-1-31"));
     ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO GeraeteTab (Device, TestDate, NextTestDate, History) "
-                                          "VALUES ('Drill', '%1', '2021-3-5', 0)").arg(sqlDate)));
+                                          "VALUES ('Drill', '%1', '2021-3-5', 0)")
+                               .arg(sqlDate)));
     qint32 id = 0;
     ASSERT_TRUE(db.GetNewId(id));
     ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT TestDate FROM GeraeteTab WHERE id = %1").arg(id)));
     ASSERT_TRUE(db.MoveFirst());
     // The raw stored text, read through the C API so no parsing hides the form.
     sqlite3_stmt* st = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db.Handle(), "SELECT TestDate, NextTestDate FROM GeraeteTab", -1, &st, nullptr), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db.Handle(), "SELECT TestDate, NextTestDate FROM GeraeteTab", -1, &st, nullptr),
+        SQLITE_OK);
     ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "2020-01-31 00:00:00");
     EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)), "2021-03-05 00:00:00");
     sqlite3_finalize(st);
-    ASSERT_TRUE(db.Execute(QStringLiteral("UPDATE GeraeteTab SET NextTestDate = '2022-7-9' WHERE id = %1").arg(id)));
-    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab WHERE NextTestDate = '2022-07-09 00:00:00'")), 1);
+    ASSERT_TRUE(
+        db.Execute(QStringLiteral("UPDATE GeraeteTab SET NextTestDate = '2022-7-9' WHERE id = %1").arg(id)));
+    EXPECT_EQ(Count(QStringLiteral(
+                  "SELECT count(*) AS n FROM GeraeteTab WHERE NextTestDate = '2022-07-09 00:00:00'")),
+              1);
 
     // Next test date: test date plus the interval in months, with double-quoted interval.
-    ASSERT_TRUE(db.OpenQuery(QStringLiteral("Select id,Device,DATEADD(\"m\",%1,TestDate) AS NewNextTestDate FROM GeraeteTab WHERE id=%2")
-                                 .arg(1)
-                                 .arg(id)));
+    ASSERT_TRUE(db.OpenQuery(
+        QStringLiteral(
+            "Select id,Device,DATEADD(\"m\",%1,TestDate) AS NewNextTestDate FROM GeraeteTab WHERE id=%2")
+            .arg(1)
+            .arg(id)));
     ASSERT_TRUE(db.MoveFirst());
     QDateTime next;
     ASSERT_TRUE(db.GetDate(QStringLiteral("NewNextTestDate"), next));
@@ -238,7 +255,8 @@ TEST_F(AdoDatabaseTest, JetStatementsOfTheProgramRun) {
     // The filter's day comparison with a date the user typed.
     const QString filter = QStringLiteral(
         "SELECT GeraeteTab.id FROM GeraeteTab WHERE  ((Datepart('yyyy',GeraeteTab.TestDate)*1000) + "
-        "Datepart('y',GeraeteTab.TestDate))  %1  ((Datepart('yyyy',Cvdate('%2'))*1000) + Datepart('y',Cvdate('%2')))  ");
+        "Datepart('y',GeraeteTab.TestDate))  %1  ((Datepart('yyyy',Cvdate('%2'))*1000) + "
+        "Datepart('y',Cvdate('%2')))  ");
     EXPECT_TRUE(db.OpenQuery(filter.arg(QStringLiteral("="), QStringLiteral("31.01.2020"))));
     EXPECT_TRUE(db.MoveFirst());
     EXPECT_TRUE(db.OpenQuery(filter.arg(QStringLiteral(">"), QStringLiteral("30.01.2020"))));
@@ -248,11 +266,13 @@ TEST_F(AdoDatabaseTest, JetStatementsOfTheProgramRun) {
 
     // LIKE ignores case, also for letters beyond ASCII; the column named Limit needs no quoting.
     ASSERT_TRUE(db.Execute(QStringLiteral("UPDATE GeraeteTab SET Description = 'Bohrmaschine ÄÖÜ'")));
-    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT * FROM GeraeteTab WHERE  GeraeteTab.Description LIKE '%maschine äöü%'")));
+    ASSERT_TRUE(db.OpenQuery(
+        QStringLiteral("SELECT * FROM GeraeteTab WHERE  GeraeteTab.Description LIKE '%maschine äöü%'")));
     EXPECT_TRUE(db.MoveFirst());
     ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT * FROM GeraeteTab WHERE Device = 'DRILL'")));
     EXPECT_TRUE(db.MoveFirst());
-    EXPECT_TRUE(db.OpenQuery(QStringLiteral("SELECT TypTestStepTab.Limit FROM TypTestStepTab ORDER BY Limit")));
+    EXPECT_TRUE(
+        db.OpenQuery(QStringLiteral("SELECT TypTestStepTab.Limit FROM TypTestStepTab ORDER BY Limit")));
 }
 
 TEST(AdoDatabaseFiles, MissingForeignJetAndLockedFilesFailWithABox) {
@@ -271,7 +291,8 @@ TEST(AdoDatabaseFiles, MissingForeignJetAndLockedFilesFailWithABox) {
     jet.close();
     notes.recorder.Clear();
     EXPECT_FALSE(db.Open(dir.path(), QStringLiteral("user2.db")));
-    EXPECT_TRUE(notes.recorder.Last().contains(QStringLiteral("user2.mdb"))) << notes.recorder.Last().toStdString();
+    EXPECT_TRUE(notes.recorder.Last().contains(QStringLiteral("user2.mdb")))
+        << notes.recorder.Last().toStdString();
     notes.recorder.Clear();
     EXPECT_FALSE(db.Open(dir.path(), QStringLiteral("user2.mdb")));
     EXPECT_TRUE(notes.recorder.Last().contains(QStringLiteral("Jet"))) << notes.recorder.Last().toStdString();
@@ -298,7 +319,8 @@ TEST(AdoDatabaseFiles, MissingForeignJetAndLockedFilesFailWithABox) {
     notes.recorder.Clear();
     EXPECT_FALSE(db.BeginTrans());
     EXPECT_EQ(db.GetErrorNumber(), 30148);
-    EXPECT_TRUE(notes.recorder.Last().contains(QStringLiteral("locked"))) << notes.recorder.Last().toStdString();
+    EXPECT_TRUE(notes.recorder.Last().contains(QStringLiteral("locked")))
+        << notes.recorder.Last().toStdString();
     EXPECT_TRUE(holder.RollbackTrans());
     qunsetenv("VELMOR_DB_BUSY_TIMEOUT_MS");
 }

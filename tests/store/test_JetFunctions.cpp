@@ -11,7 +11,7 @@ TEST(JetFunctions, DatesAreReadInEveryFormTheStatementsProduce) {
     };
     const Case cases[] = {
         {"2019-12-24", "2019-12-24 00:00:00"},
-        {"2020-2-1", "2020-02-01 00:00:00"},           // DateToSql does not zero-fill
+        {"2020-2-1", "2020-02-01 00:00:00"}, // DateToSql does not zero-fill
         {"2020-2-1 7:5:3", "2020-02-01 07:05:03"},
         {"2019-12-24T08:15:00", "2019-12-24 08:15:00"},
         {"24.12.2019", "2019-12-24 00:00:00"},
@@ -65,10 +65,18 @@ TEST(JetFunctions, LikeIgnoresCaseBeyondAscii) {
         bool match;
     };
     const Case cases[] = {
-        {"%pump%", "Water PUMP 3", true},   {"%PUMPE%", "wasserpumpe", true}, {"%äre%", "SCHÄREN", true},
-        {"%čerp%", "ČERPADLO", true},       {"Ö_en", "öfen", true},           {"Ö_en", "öffen", false},
-        {"abc", "abcd", false},             {"%", "", true},                  {"_", "", false},
-        {"a%b%c", "aXbYc", true},           {"a%b%c", "aXbY", false},         {"%a%a%a%a%a%b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
+        {"%pump%", "Water PUMP 3", true},
+        {"%PUMPE%", "wasserpumpe", true},
+        {"%äre%", "SCHÄREN", true},
+        {"%čerp%", "ČERPADLO", true},
+        {"Ö_en", "öfen", true},
+        {"Ö_en", "öffen", false},
+        {"abc", "abcd", false},
+        {"%", "", true},
+        {"_", "", false},
+        {"a%b%c", "aXbYc", true},
+        {"a%b%c", "aXbY", false},
+        {"%a%a%a%a%a%b", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(Like(QString::fromUtf8(c.pattern), QString::fromUtf8(c.text)), c.match)
@@ -80,9 +88,12 @@ TEST(JetFunctions, LikeIgnoresCaseBeyondAscii) {
 TEST(JetFunctions, StatementsAreTranslatedOutsideLiteralsOnly) {
     EXPECT_EQ(TranslateStatement(QStringLiteral("Select @@IDENTITY AS NewID")),
               QStringLiteral("Select last_insert_rowid() AS NewID"));
-    EXPECT_EQ(TranslateStatement(QStringLiteral("SELECT TypTestStepTab.Limit, LowLimit FROM T WHERE x = 'Limit @@IDENTITY'")),
-              QStringLiteral("SELECT TypTestStepTab.\"Limit\", LowLimit FROM T WHERE x = 'Limit @@IDENTITY'"));
+    EXPECT_EQ(
+        TranslateStatement(
+            QStringLiteral("SELECT TypTestStepTab.Limit, LowLimit FROM T WHERE x = 'Limit @@IDENTITY'")),
+        QStringLiteral("SELECT TypTestStepTab.\"Limit\", LowLimit FROM T WHERE x = 'Limit @@IDENTITY'"));
     EXPECT_EQ(TranslateStatement(QStringLiteral("INSERT INTO T (GroupNo, Limit, Jacks) VALUES (1, 2.5, 3)")),
               QStringLiteral("INSERT INTO T (GroupNo, \"Limit\", Jacks) VALUES (1, 2.5, 3)"));
-    EXPECT_EQ(TranslateStatement(QStringLiteral("SELECT [Limit] FROM T")), QStringLiteral("SELECT [Limit] FROM T"));
+    EXPECT_EQ(TranslateStatement(QStringLiteral("SELECT [Limit] FROM T")),
+              QStringLiteral("SELECT [Limit] FROM T"));
 }

@@ -35,9 +35,10 @@ TEST(ReferenceData, TablesAreCoherentWithTheCatalogue) {
     ASSERT_TRUE(catalog.Open(bin));
 
     QSet<qint32> textIds;
-    const auto meas = Rows(db, QStringLiteral("SELECT * FROM MessTab"),
-                           {QStringLiteral("MeasNo"), QStringLiteral("MessNrTextID"), QStringLiteral("Digits"),
-                            QStringLiteral("LimitCompareMode"), QStringLiteral("BuchsenAktiv")});
+    const auto meas =
+        Rows(db, QStringLiteral("SELECT * FROM MessTab"),
+             {QStringLiteral("MeasNo"), QStringLiteral("MessNrTextID"), QStringLiteral("Digits"),
+              QStringLiteral("LimitCompareMode"), QStringLiteral("BuchsenAktiv")});
     ASSERT_GE(meas.size(), 7);
     QSet<qint32> modes;
     for (const auto& m : meas) {
@@ -61,28 +62,37 @@ TEST(ReferenceData, TablesAreCoherentWithTheCatalogue) {
 
     const QList<qint32> standards{5800, 6000, 6200, 6400, 6600, 6800, 7000, 7200};
     for (const qint32 norm : standards) {
-        const auto factor = Rows(db, QStringLiteral("select CalcFactor from NormenTab where NormID = %1").arg(norm),
-                                 {QStringLiteral("CalcFactor")});
+        const auto factor =
+            Rows(db, QStringLiteral("select CalcFactor from NormenTab where NormID = %1").arg(norm),
+                 {QStringLiteral("CalcFactor")});
         ASSERT_EQ(factor.size(), 1) << norm;
         EXPECT_GT(factor[0][0], 0);
         textIds << norm;
-        const auto classes = Rows(db, QStringLiteral("SELECT DISTINCT ClassID FROM ClassIDTypIDRefTab WHERE StandardID = %1").arg(norm),
-                                  {QStringLiteral("ClassID")});
+        const auto classes = Rows(
+            db,
+            QStringLiteral("SELECT DISTINCT ClassID FROM ClassIDTypIDRefTab WHERE StandardID = %1").arg(norm),
+            {QStringLiteral("ClassID")});
         EXPECT_FALSE(classes.isEmpty()) << norm;
         for (const auto& c : classes) {
             textIds << c[0];
-            const auto types = Rows(db, QStringLiteral("SELECT * FROM ClassIDTypIDRefTab WHERE ClassID = %1 AND StandardID = %2 ORDER BY TypID")
-                                            .arg(c[0]).arg(norm),
-                                    {QStringLiteral("TypID")});
+            const auto types = Rows(
+                db,
+                QStringLiteral(
+                    "SELECT * FROM ClassIDTypIDRefTab WHERE ClassID = %1 AND StandardID = %2 ORDER BY TypID")
+                    .arg(c[0])
+                    .arg(norm),
+                {QStringLiteral("TypID")});
             for (qsizetype i = 0; i < types.size(); ++i) {
                 textIds << types[i][0] << types[i][0] + 1; // the type's name and its help text
-                if (i > 0)
+                if (i > 0) {
                     EXPECT_GT(types[i][0], types[i - 1][0]);
+                }
             }
         }
     }
     QSet<qint32> allTypes;
-    for (const auto& t : Rows(db, QStringLiteral("SELECT TypID FROM ClassIDTypIDRefTab"), {QStringLiteral("TypID")}))
+    for (const auto& t :
+         Rows(db, QStringLiteral("SELECT TypID FROM ClassIDTypIDRefTab"), {QStringLiteral("TypID")}))
         allTypes << t[0];
     for (const qint32 withPower : {5060, 5254, 6256})
         EXPECT_TRUE(allTypes.contains(withPower)) << withPower;
@@ -99,8 +109,9 @@ TEST(ReferenceData, TablesAreCoherentWithTheCatalogue) {
         }
 
     // Nominal-power codes in the loop-impedance range exist as texts.
-    const auto powers = Rows(db, QStringLiteral("SELECT TextID FROM TexteTab WHERE TextID > 6600 AND TextID < 6700"),
-                             {QStringLiteral("TextID")});
+    const auto powers =
+        Rows(db, QStringLiteral("SELECT TextID FROM TexteTab WHERE TextID > 6600 AND TextID < 6700"),
+             {QStringLiteral("TextID")});
     EXPECT_GE(powers.size(), 3);
     EXPECT_TRUE(notes.recorder.messages.isEmpty());
 }

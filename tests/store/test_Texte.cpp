@@ -30,7 +30,9 @@ QList<Required> RequiredTexts() {
     return out;
 }
 
-QString BinDir() { return QStringLiteral(V740_BIN_DIR); }
+QString BinDir() {
+    return QStringLiteral(V740_BIN_DIR);
+}
 
 // Fills each placeholder of a format with a harmless value of its kind.
 QList<TextArg> ArgsFor(const QString& placeholders) {
@@ -74,7 +76,8 @@ TEST(TextCatalog, EveryRequiredTextExistsInEveryLanguageWithItsPlaceholders) {
                     ASSERT_TRUE(catalog.SeekText(id.toInt(), language, part)) << id.toStdString();
                     combined += part + QLatin1Char(' ');
                 }
-                EXPECT_EQ(FormatPlaceholders(combined), m.captured(2)) << pair.toStdString() << " " << language.toStdString();
+                EXPECT_EQ(FormatPlaceholders(combined), m.captured(2))
+                    << pair.toStdString() << " " << language.toStdString();
             }
         }
     }
@@ -128,8 +131,10 @@ TEST(TextCatalog, EveryTextFormatsWithItsArgumentsAndNeverCrashes) {
 TEST(TextCatalog, LookupEdges) {
     CNotifierScope notes;
     QTemporaryDir dir;
-    ASSERT_TRUE(QFile::copy(BinDir() + QStringLiteral("/velmor.db"), dir.filePath(QStringLiteral("velmor.db"))));
-    QFile::setPermissions(dir.filePath(QStringLiteral("velmor.db")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    ASSERT_TRUE(
+        QFile::copy(BinDir() + QStringLiteral("/velmor.db"), dir.filePath(QStringLiteral("velmor.db"))));
+    QFile::setPermissions(dir.filePath(QStringLiteral("velmor.db")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     {
         CAdoDatabase db;
         ASSERT_TRUE(db.Open(dir.path(), QStringLiteral("velmor.db")));
@@ -146,7 +151,8 @@ TEST(TextCatalog, LookupEdges) {
     text = QStringLiteral("kept");
     EXPECT_FALSE(texte.SeekText(3, QStringLiteral("Deutsch"), text)); // missing TextID
     EXPECT_EQ(text, QStringLiteral("kept"));
-    EXPECT_FALSE(texte.SeekText(50020, QStringLiteral("Français"), text)); // NULL: empty, not another language
+    EXPECT_FALSE(
+        texte.SeekText(50020, QStringLiteral("Français"), text)); // NULL: empty, not another language
     EXPECT_TRUE(text.isEmpty());
     EXPECT_TRUE(texte.SeekText(50020, QStringLiteral("English"), text));
     EXPECT_TRUE(notes.recorder.messages.isEmpty());
@@ -161,7 +167,8 @@ TEST(TextCatalog, LookupEdges) {
 
     CTextCatalog missing;
     EXPECT_FALSE(missing.Open(dir.filePath(QStringLiteral("nowhere"))));
-    EXPECT_EQ(missing.Text(5, QStringLiteral("Deutsch"), QStringLiteral("fallback")), QStringLiteral("fallback"));
+    EXPECT_EQ(missing.Text(5, QStringLiteral("Deutsch"), QStringLiteral("fallback")),
+              QStringLiteral("fallback"));
 }
 
 TEST(TextFormat, FillsOnlyMatchingPlaceholders) {
@@ -197,18 +204,20 @@ TEST(TextCatalog, CommandLinePrintsTextsInTheSettingsLanguage) {
     ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
     ini.write("[Ansicht]\r\nSprache=English\r\n");
     ini.close();
-    auto r = RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), dir.path(), QStringLiteral("text"),
-                                                    QStringLiteral("50020"), QStringLiteral("410")});
+    auto r =
+        RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), dir.path(), QStringLiteral("text"),
+                                               QStringLiteral("50020"), QStringLiteral("410")});
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     CTextCatalog catalog;
     ASSERT_TRUE(catalog.Open(BinDir()));
     EXPECT_EQ(r.out, QStringLiteral("VELMOR - Roziraz Uvurad is already in use by user: %s!\n") +
                          catalog.Text(410, QStringLiteral("English")) + QLatin1Char('\n'));
-    r = RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), dir.path(), QStringLiteral("--lang"),
-                                               QStringLiteral("Deutsch"), QStringLiteral("text"), QStringLiteral("3"),
-                                               QStringLiteral("123456")});
+    r = RunProgram(QStringLiteral("v740ctl"),
+                   {QStringLiteral("--data"), dir.path(), QStringLiteral("--lang"), QStringLiteral("Deutsch"),
+                    QStringLiteral("text"), QStringLiteral("3"), QStringLiteral("123456")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("Prüfvorschriften\n"))) << r.out.toStdString();
-    r = RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--lang"), QStringLiteral("Latin"), QStringLiteral("text"), QStringLiteral("3")});
+    r = RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--lang"), QStringLiteral("Latin"),
+                                               QStringLiteral("text"), QStringLiteral("3")});
     EXPECT_EQ(r.exitCode, 2);
 }

@@ -10,7 +10,8 @@ namespace {
 
 QStringList Columns(CAdoDatabase& db, const QString& table) {
     QStringList out;
-    EXPECT_TRUE(db.OpenQuery(QStringLiteral("SELECT name, type FROM pragma_table_info('%1') ORDER BY cid").arg(table)));
+    EXPECT_TRUE(db.OpenQuery(
+        QStringLiteral("SELECT name, type FROM pragma_table_info('%1') ORDER BY cid").arg(table)));
     for (bool ok = db.MoveFirst(); ok && db.HasRow(); ok = db.MoveNext()) {
         QString name, type;
         db.GetString(QStringLiteral("name"), name);
@@ -32,10 +33,10 @@ QString One(CAdoDatabase& db, const QString& sql) {
 TEST(UserSchema, InitCreatesEachVersionWithItsColumnsIndexesAndCascades) {
     struct Expect {
         const char* version;
-        const char* device;       // type of GeraeteTab.Device
+        const char* device; // type of GeraeteTab.Device
         bool history, iec, extrapolation;
-        const char* city;         // type of GeraeteTab.City, or nullptr
-        const char* bitmap;       // type of TypenTab.Bitmap
+        const char* city;   // type of GeraeteTab.City, or nullptr
+        const char* bitmap; // type of TypenTab.Bitmap
         bool uniqueGuid;
         int versionRows;
     };
@@ -48,10 +49,11 @@ TEST(UserSchema, InitCreatesEachVersionWithItsColumnsIndexesAndCascades) {
     };
     QTemporaryDir tmp;
     for (const Expect& e : expects) {
-        const QString folder = tmp.filePath(QStringLiteral("v") + QLatin1String(e.version) + QStringLiteral("/sub"));
-        const auto r = RunProgram(QStringLiteral("v740ctl"),
-                                  {QStringLiteral("--data"), folder, QStringLiteral("init"), QStringLiteral("--schema"),
-                                   QLatin1String(e.version)});
+        const QString folder =
+            tmp.filePath(QStringLiteral("v") + QLatin1String(e.version) + QStringLiteral("/sub"));
+        const auto r =
+            RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), folder, QStringLiteral("init"),
+                                                   QStringLiteral("--schema"), QLatin1String(e.version)});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
 
         CNotifierScope notes;
@@ -62,35 +64,45 @@ TEST(UserSchema, InitCreatesEachVersionWithItsColumnsIndexesAndCascades) {
         EXPECT_TRUE(geraete.contains(QStringLiteral("Device ") + QLatin1String(e.device))) << e.version;
         EXPECT_EQ(geraete.contains(QStringLiteral("History LONG")), e.history) << e.version;
         EXPECT_EQ(typen.contains(QStringLiteral("TotalPabl LONG")), e.iec) << e.version;
-        EXPECT_EQ(Columns(db, QStringLiteral("TypTestStepTab")).contains(QStringLiteral("Jacks LONG")), e.iec);
-        EXPECT_EQ(Columns(db, QStringLiteral("TypPartsTab")).contains(QStringLiteral("Description TEXT(50)")), e.iec);
+        EXPECT_EQ(Columns(db, QStringLiteral("TypTestStepTab")).contains(QStringLiteral("Jacks LONG")),
+                  e.iec);
+        EXPECT_EQ(Columns(db, QStringLiteral("TypPartsTab")).contains(QStringLiteral("Description TEXT(50)")),
+                  e.iec);
         EXPECT_EQ(geraete.contains(QStringLiteral("UseExtraPolation LONG")), e.extrapolation) << e.version;
         EXPECT_EQ(typen.contains(QStringLiteral("UseExtraPolation LONG")), e.extrapolation) << e.version;
-        EXPECT_EQ(geraete.contains(QStringLiteral("City ") + QLatin1String(e.city ? e.city : "")), e.city != nullptr);
+        EXPECT_EQ(geraete.contains(QStringLiteral("City ") + QLatin1String(e.city ? e.city : "")),
+                  e.city != nullptr);
         EXPECT_TRUE(typen.contains(QStringLiteral("Bitmap ") + QLatin1String(e.bitmap))) << e.version;
         EXPECT_TRUE(Columns(db, QStringLiteral("TypTestStepTab")).contains(QStringLiteral("Limit DECIMAL")));
 
-        EXPECT_EQ(One(db, QStringLiteral("SELECT CAST(\"unique\" AS TEXT) AS v FROM pragma_index_list('GeraeteTab') "
-                                         "WHERE name = 'GeraeteTab_IX_GUID'")),
+        EXPECT_EQ(One(db, QStringLiteral(
+                              "SELECT CAST(\"unique\" AS TEXT) AS v FROM pragma_index_list('GeraeteTab') "
+                              "WHERE name = 'GeraeteTab_IX_GUID'")),
                   QLatin1String(e.uniqueGuid ? "1" : "0"));
-        for (const char* index : {"TypenTab_idx", "TypenTab_IX_Name", "GeraeteTab_idx", "UserSetup_IX_DirectoryTabID"})
-            EXPECT_EQ(One(db, QStringLiteral("SELECT name AS v FROM sqlite_master WHERE type='index' AND name='%1'")
-                                  .arg(QLatin1String(index))),
-                      QLatin1String(index));
+        for (const char* index :
+             {"TypenTab_idx", "TypenTab_IX_Name", "GeraeteTab_idx", "UserSetup_IX_DirectoryTabID"})
+            EXPECT_EQ(
+                One(db, QStringLiteral("SELECT name AS v FROM sqlite_master WHERE type='index' AND name='%1'")
+                            .arg(QLatin1String(index))),
+                QLatin1String(index));
 
         // Every step and result table cascades from its master.
-        for (const char* child : {"TypPartsTab", "TypSichtPrfTab", "TypTestStepTab", "TypFktStepTab", "GeraetSichtProtTab",
-                                  "GeraetProtTab", "GeraetFktProtTab"}) {
-            const QString parent = QLatin1String(child).startsWith(QLatin1String("Typ")) ? QStringLiteral("TypenTab")
-                                                                                          : QStringLiteral("GeraeteTab");
-            EXPECT_EQ(One(db, QStringLiteral("SELECT \"table\" || ' ' || on_delete AS v FROM pragma_foreign_key_list('%1')")
-                                  .arg(QLatin1String(child))),
-                      parent + QStringLiteral(" CASCADE"))
+        for (const char* child : {"TypPartsTab", "TypSichtPrfTab", "TypTestStepTab", "TypFktStepTab",
+                                  "GeraetSichtProtTab", "GeraetProtTab", "GeraetFktProtTab"}) {
+            const QString parent = QLatin1String(child).startsWith(QLatin1String("Typ"))
+                                       ? QStringLiteral("TypenTab")
+                                       : QStringLiteral("GeraeteTab");
+            EXPECT_EQ(
+                One(db, QStringLiteral(
+                            "SELECT \"table\" || ' ' || on_delete AS v FROM pragma_foreign_key_list('%1')")
+                            .arg(QLatin1String(child))),
+                parent + QStringLiteral(" CASCADE"))
                 << child;
         }
 
         // VersionTab: one row per step up to this version, the last one is the version.
-        EXPECT_EQ(One(db, QStringLiteral("SELECT CAST(count(*) AS TEXT) AS v FROM VersionTab")), QString::number(e.versionRows));
+        EXPECT_EQ(One(db, QStringLiteral("SELECT CAST(count(*) AS TEXT) AS v FROM VersionTab")),
+                  QString::number(e.versionRows));
         ASSERT_TRUE(db.OpenTable(QStringLiteral("VersionTab")));
         ASSERT_TRUE(db.MoveLast());
         QString version, comment;
@@ -112,16 +124,21 @@ TEST(UserSchema, InitCreatesEachVersionWithItsColumnsIndexesAndCascades) {
 TEST(UserSchema, InitRefusesAnExistingDatabaseAndUnknownVersions) {
     QTemporaryDir tmp;
     const QString folder = tmp.path();
-    ASSERT_EQ(RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), folder, QStringLiteral("init")}).exitCode, 0);
+    ASSERT_EQ(
+        RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), folder, QStringLiteral("init")})
+            .exitCode,
+        0);
     QFile f(folder + QStringLiteral("/user2.db"));
     const qint64 size = f.size();
-    const auto again = RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), folder, QStringLiteral("init")});
+    const auto again =
+        RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), folder, QStringLiteral("init")});
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_TRUE(again.err.contains(QStringLiteral("user2.db"))) << again.err.toStdString();
     EXPECT_EQ(f.size(), size);
 
-    const auto bad = RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), tmp.filePath(QStringLiteral("x")),
-                                                            QStringLiteral("init"), QStringLiteral("--schema"), QStringLiteral("3.3")});
+    const auto bad = RunProgram(QStringLiteral("v740ctl"),
+                                {QStringLiteral("--data"), tmp.filePath(QStringLiteral("x")),
+                                 QStringLiteral("init"), QStringLiteral("--schema"), QStringLiteral("3.3")});
     EXPECT_NE(bad.exitCode, 0);
     EXPECT_FALSE(QFile::exists(tmp.filePath(QStringLiteral("x/user2.db"))));
 }

@@ -26,7 +26,8 @@ TEST_F(UserSetUpTest, FilterWithApostrophesRoundTripsAndRowIsCreatedOnce) {
     EXPECT_TRUE(query.isEmpty());
     EXPECT_TRUE(notes.recorder.messages.isEmpty());
 
-    const QString sql = QStringLiteral("SELECT * FROM GeraeteTab WHERE  GeraeteTab.Client LIKE '%O''Brien''s%' ");
+    const QString sql =
+        QStringLiteral("SELECT * FROM GeraeteTab WHERE  GeraeteTab.Client LIKE '%O''Brien''s%' ");
     ASSERT_TRUE(info.SetFilter(60, 1, sql));
     ASSERT_TRUE(info.GetFilter(60, on, query));
     EXPECT_EQ(on, -1);
@@ -39,7 +40,8 @@ TEST_F(UserSetUpTest, FilterWithApostrophesRoundTripsAndRowIsCreatedOnce) {
 
     CAdoDatabase db;
     ASSERT_TRUE(db.Open(dir.path(), QStringLiteral("user2.db")));
-    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT count(*) AS n, max(IconView) AS icon FROM UserSetup WHERE DirectoryTabID = 60")));
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral(
+        "SELECT count(*) AS n, max(IconView) AS icon FROM UserSetup WHERE DirectoryTabID = 60")));
     ASSERT_TRUE(db.MoveFirst());
     qint32 n = 0, icon = 9;
     db.GetLong(QStringLiteral("n"), n);
@@ -51,7 +53,8 @@ TEST_F(UserSetUpTest, FilterWithApostrophesRoundTripsAndRowIsCreatedOnce) {
 TEST_F(UserSetUpTest, DetailsAreReplacedWholeAndSurviveApostrophes) {
     CUserSetUpDetails details(QStringLiteral("user2.db"), dir.path());
     const QStringList l1{QStringLiteral("Client"), QString(), QString(), QStringLiteral("Name"), QString()};
-    const QStringList l2{QStringLiteral("D'Angelo's shop"), QString(), QString(), QStringLiteral(" ORDER BY "), QString()};
+    const QStringList l2{QStringLiteral("D'Angelo's shop"), QString(), QString(),
+                         QStringLiteral(" ORDER BY "), QString()};
     const QStringList l3{QStringLiteral(" LIKE "), QString(), QString(), QString(), QString()};
     ASSERT_TRUE(details.SaveDetails(50, l1, l2, l3));
     ASSERT_TRUE(details.SaveDetails(60, {QStringLiteral("x")}, {}, {}));
@@ -77,7 +80,8 @@ TEST_F(UserSetUpTest, UnreadableListGivesThreeEmptyLists) {
         // A NULL where list 2 expects text.
         CAdoDatabase db;
         ASSERT_TRUE(db.Open(dir.path(), QStringLiteral("user2.db")));
-        ASSERT_TRUE(db.Execute(QStringLiteral("UPDATE UserSetupDetails SET StringValue = NULL WHERE UseFor = 2")));
+        ASSERT_TRUE(
+            db.Execute(QStringLiteral("UPDATE UserSetupDetails SET StringValue = NULL WHERE UseFor = 2")));
     }
     QStringList a{QStringLiteral("old")}, b, c;
     EXPECT_FALSE(details.LoadDetails(50, a, b, c));

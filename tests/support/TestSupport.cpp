@@ -7,9 +7,12 @@
 #error "V740_BIN_DIR must name build/bin"
 #endif
 
-QString BinPath(const QString& program) { return QStringLiteral(V740_BIN_DIR) + QLatin1Char('/') + program; }
+QString BinPath(const QString& program) {
+    return QStringLiteral(V740_BIN_DIR) + QLatin1Char('/') + program;
+}
 
-ProcessResult RunProgram(const QString& program, const QStringList& args, const QStringList& env, int timeoutMs) {
+ProcessResult RunProgram(const QString& program, const QStringList& args, const QStringList& env,
+                         int timeoutMs) {
     QProcess p;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (const QString& kv : env) {

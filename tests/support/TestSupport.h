@@ -3,9 +3,9 @@
 #include "Notifier.h"
 
 #include <QStringList>
-#include <ostream>
 #include <QTemporaryDir>
 #include <mutex>
+#include <ostream>
 
 // Records everything the core tells the user; questions get a preset answer.
 class CRecordingNotifier : public CNotifier {
@@ -56,4 +56,6 @@ ProcessResult RunProgram(const QString& program, const QStringList& args, const 
                          int timeoutMs = 60000);
 
 // Lets GoogleTest print QStrings readably in failure messages.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << '"' << s.toStdString() << '"';
+}

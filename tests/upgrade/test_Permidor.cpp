@@ -31,8 +31,9 @@ protected:
         return RunProgram(QStringLiteral("Permidor"), {}, Env() + extraEnv);
     }
     void Init(const QString& folder, const QString& version) const {
-        const auto r = RunProgram(QStringLiteral("v740ctl"),
-                                  {QStringLiteral("--data"), folder, QStringLiteral("init"), QStringLiteral("--schema"), version});
+        const auto r =
+            RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), folder, QStringLiteral("init"),
+                                                   QStringLiteral("--schema"), version});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     }
     void WriteRegistry(quint32 enable, const QString& path) const {
@@ -88,20 +89,33 @@ QStringList Schema(const QString& folder) {
         }
         return r;
     };
-    const QStringList tables = rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' ORDER BY name"), {QStringLiteral("name")});
+    const QStringList tables = rows(
+        QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' ORDER BY name"),
+        {QStringLiteral("name")});
     for (const QString& t : tables) {
-        for (QString c : rows(QStringLiteral("SELECT name, upper(type) AS type, \"notnull\" AS nn, pk FROM pragma_table_info('%1') ORDER BY name").arg(t),
-                              {QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("nn"), QStringLiteral("pk")})) {
+        for (QString c : rows(QStringLiteral("SELECT name, upper(type) AS type, \"notnull\" AS nn, pk FROM "
+                                             "pragma_table_info('%1') ORDER BY name")
+                                  .arg(t),
+                              {QStringLiteral("name"), QStringLiteral("type"), QStringLiteral("nn"),
+                               QStringLiteral("pk")})) {
             for (const auto& [from, to] : {std::pair{"NVARCHAR", "TEXT"}, {"INTEGER", "LONG"}})
                 c.replace(QLatin1String(from), QLatin1String(to));
             c.replace(QRegularExpression(QStringLiteral(R"(TEXT ?\(\d+\))")), QStringLiteral("TEXT"));
             out << t + QLatin1Char('.') + c;
         }
-        out << rows(QStringLiteral("SELECT \"table\" || ' ' || \"from\" || ' ' || on_delete AS fk FROM pragma_foreign_key_list('%1')").arg(t), {QStringLiteral("fk")});
-        out << rows(QStringLiteral("SELECT l.name || ' ' || l.\"unique\" || ' ' || (SELECT group_concat(name) FROM pragma_index_info(l.name)) AS ix "
-                                   "FROM pragma_index_list('%1') l ORDER BY l.name").arg(t), {QStringLiteral("ix")});
+        out << rows(QStringLiteral("SELECT \"table\" || ' ' || \"from\" || ' ' || on_delete AS fk FROM "
+                                   "pragma_foreign_key_list('%1')")
+                        .arg(t),
+                    {QStringLiteral("fk")});
+        out << rows(QStringLiteral("SELECT l.name || ' ' || l.\"unique\" || ' ' || (SELECT "
+                                   "group_concat(name) FROM pragma_index_info(l.name)) AS ix "
+                                   "FROM pragma_index_list('%1') l ORDER BY l.name")
+                        .arg(t),
+                    {QStringLiteral("ix")});
     }
-    out << rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' ORDER BY name"), {QStringLiteral("name")});
+    out << rows(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' ORDER BY name"),
+                {QStringLiteral("name")});
     return out;
 }
 
@@ -120,16 +134,20 @@ TEST_F(PermidorTest, AVersion20DatabaseEndsAt32LikeAFreshOneWithItsDataKept) {
         CAdoDatabase db;
         ASSERT_TRUE(db.Open(local, QStringLiteral("user2.db")));
         ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name) VALUES ('Drill')")));
-        ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO TypPartsTab (TypenTabID, GroupNo) VALUES (1, 1)")));
-        ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO GeraeteTab (SpecificationName, myGUID, TestDate) VALUES ('Drill', '{a}', '2019-12-24')")));
-        ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO UserSetup (DirectoryTabID, IconView, FilterOn, SqlFilterQuery) VALUES (60, 0, -1, 'SELECT 1')")));
+        ASSERT_TRUE(
+            db.Execute(QStringLiteral("INSERT INTO TypPartsTab (TypenTabID, GroupNo) VALUES (1, 1)")));
+        ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO GeraeteTab (SpecificationName, myGUID, TestDate) "
+                                              "VALUES ('Drill', '{a}', '2019-12-24')")));
+        ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO UserSetup (DirectoryTabID, IconView, FilterOn, "
+                                              "SqlFilterQuery) VALUES (60, 0, -1, 'SELECT 1')")));
     }
     const auto r = Permidor();
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("current user: "))) << r.out.toStdString();
     EXPECT_FALSE(r.err.contains(QStringLiteral("Fail"))) << r.err.toStdString();
-    EXPECT_EQ(Versions(local), (QStringList{QStringLiteral("2.0"), QStringLiteral("2.1"), QStringLiteral("3.0"),
-                                            QStringLiteral("3.1"), QStringLiteral("3.2")}));
+    EXPECT_EQ(Versions(local),
+              (QStringList{QStringLiteral("2.0"), QStringLiteral("2.1"), QStringLiteral("3.0"),
+                           QStringLiteral("3.1"), QStringLiteral("3.2")}));
 
     const QString fresh = tmp.filePath(QStringLiteral("fresh"));
     Init(fresh, QStringLiteral("3.2"));
@@ -148,7 +166,8 @@ TEST_F(PermidorTest, AVersion20DatabaseEndsAt32LikeAFreshOneWithItsDataKept) {
     EXPECT_TRUE(db.GetString(QStringLiteral("City"), city));
     EXPECT_EQ(city, QString());
     EXPECT_TRUE(db.IsNull(QStringLiteral("UseExtraPolation")));
-    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT TotalPabl, (SELECT Description FROM TypPartsTab) AS d, (SELECT FilterOn FROM UserSetup) AS f FROM TypenTab")));
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT TotalPabl, (SELECT Description FROM TypPartsTab) AS d, "
+                                            "(SELECT FilterOn FROM UserSetup) AS f FROM TypenTab")));
     ASSERT_TRUE(db.MoveFirst());
     qint32 n = 0;
     EXPECT_TRUE(db.GetLong(QStringLiteral("TotalPabl"), n));
@@ -157,7 +176,8 @@ TEST_F(PermidorTest, AVersion20DatabaseEndsAt32LikeAFreshOneWithItsDataKept) {
     EXPECT_TRUE(db.GetBool(QStringLiteral("f"), on));
     EXPECT_EQ(on, 0) << "stored filters are switched off";
     // Each step wrote its own row with its own comment, the 2.1 step's with its umlauts.
-    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT Comment, RequiredSoftwareRelease FROM VersionTab WHERE DatabaseVersion = '2.1'")));
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral(
+        "SELECT Comment, RequiredSoftwareRelease FROM VersionTab WHERE DatabaseVersion = '2.1'")));
     ASSERT_TRUE(db.MoveFirst());
     QString comment;
     db.GetString(QStringLiteral("Comment"), comment);
@@ -182,14 +202,16 @@ TEST_F(PermidorTest, AFailingStepIsRolledBackWholeAndTheFolderIsNamed) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains(QStringLiteral("Database Update Fail!"))) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains(local + QStringLiteral("/user2.db not possible!"))) << r.err.toStdString();
-    EXPECT_EQ(Versions(local), (QStringList{QStringLiteral("2.0"), QStringLiteral("2.1"), QStringLiteral("3.0")}));
+    EXPECT_EQ(Versions(local),
+              (QStringList{QStringLiteral("2.0"), QStringLiteral("2.1"), QStringLiteral("3.0")}));
 
     // A step that fails in its middle leaves none of its statements behind.
     ASSERT_TRUE(holder.Execute(QStringLiteral("CREATE TABLE Conflict (x LONG)")));
     CAdoDatabase db;
     ASSERT_TRUE(db.Open(local, QStringLiteral("user2.db")));
     DatabaseUpgrade::Step step{QStringLiteral("3.1"),
-                               DatabaseUpgrade::Steps()[2].statements + QStringList{QStringLiteral("CREATE TABLE Conflict (y LONG)")}};
+                               DatabaseUpgrade::Steps()[2].statements +
+                                   QStringList{QStringLiteral("CREATE TABLE Conflict (y LONG)")}};
     qint32 error = 0;
     EXPECT_FALSE(DatabaseUpgrade::RunStep(db, step, &error));
     EXPECT_EQ(error, 30145);
@@ -208,43 +230,54 @@ TEST_F(PermidorTest, UnknownVersionsAndBrokenDatabases) {
         return [v](const QString& folder) {
             CAdoDatabase db;
             ASSERT_TRUE(db.Open(folder, QStringLiteral("user2.db")));
-            ASSERT_TRUE(db.Execute(QStringLiteral("UPDATE VersionTab SET DatabaseVersion = %1").arg(SqlLiteral(v))));
+            ASSERT_TRUE(
+                db.Execute(QStringLiteral("UPDATE VersionTab SET DatabaseVersion = %1").arg(SqlLiteral(v))));
         };
     };
     const QList<Case> cases = {
         {"1.9", setVersion(QStringLiteral("1.9")), false},
         {"3.3", setVersion(QStringLiteral("3.3")), false},
         {"empty text", setVersion(QString()), false},
-        {"empty VersionTab", [](const QString& folder) {
+        {"empty VersionTab",
+         [](const QString& folder) {
              CAdoDatabase db;
              ASSERT_TRUE(db.Open(folder, QStringLiteral("user2.db")));
              ASSERT_TRUE(db.Execute(QStringLiteral("DELETE FROM VersionTab")));
-         }, true, false},
-        {"no VersionTab", [](const QString& folder) {
+         },
+         true, false},
+        {"no VersionTab",
+         [](const QString& folder) {
              CAdoDatabase db;
              ASSERT_TRUE(db.Open(folder, QStringLiteral("user2.db")));
              ASSERT_TRUE(db.Execute(QStringLiteral("DROP TABLE VersionTab")));
-         }, true, true},
-        {"missing file", [](const QString& folder) { QFile::remove(folder + QStringLiteral("/user2.db")); }, true, true},
-        {"Jet file", [](const QString& folder) {
+         },
+         true, true},
+        {"missing file", [](const QString& folder) { QFile::remove(folder + QStringLiteral("/user2.db")); },
+         true, true},
+        {"Jet file",
+         [](const QString& folder) {
              QFile::remove(folder + QStringLiteral("/user2.db"));
              QFile f(folder + QStringLiteral("/user2.db"));
              ASSERT_TRUE(f.open(QIODevice::WriteOnly));
              f.write(QByteArray("\x00\x01\x00\x00Standard Jet DB\x00", 20) + QByteArray(2048, '\0'));
-         }, true, true},
+         },
+         true, true},
     };
     for (const Case& c : cases) {
         QDir(local).removeRecursively();
         QDir().mkpath(local);
         Init(local, QStringLiteral("3.0"));
         c.prepare(local);
-        const QStringList before = QFile::exists(local + QStringLiteral("/user2.db")) ? Versions(local) : QStringList();
+        const QStringList before =
+            QFile::exists(local + QStringLiteral("/user2.db")) ? Versions(local) : QStringList();
         const auto r = Permidor();
         EXPECT_EQ(r.exitCode, 0) << c.name;
-        EXPECT_EQ(r.err.contains(QStringLiteral("Database Update Fail!")), c.failMessage) << c.name << r.err.toStdString();
+        EXPECT_EQ(r.err.contains(QStringLiteral("Database Update Fail!")), c.failMessage)
+            << c.name << r.err.toStdString();
         if (c.failMessage) {
             EXPECT_TRUE(r.err.contains(local)) << c.name;
-            EXPECT_EQ(r.err.contains(QStringLiteral("Description")), c.driverMessage) << c.name << r.err.toStdString();
+            EXPECT_EQ(r.err.contains(QStringLiteral("Description")), c.driverMessage)
+                << c.name << r.err.toStdString();
         } else {
             EXPECT_EQ(Versions(local), before) << c.name;
         }

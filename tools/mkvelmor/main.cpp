@@ -16,7 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kLanguages[] = {"Castellano", "Česky", "Deutsch", "English", "Français", "Italiano", "Österreichisch"};
+const char* const kLanguages[] = {"Castellano", "Česky",    "Deutsch",       "English",
+                                  "Français",   "Italiano", "Österreichisch"};
 
 [[noreturn]] void Die(const std::string& msg) {
     std::fprintf(stderr, "mkvelmor: %s\n", msg.c_str());
@@ -179,16 +180,15 @@ int main(int argc, char** argv) {
     }
 
     const fs::path ref = data / "reference";
-    InsertRows(db,
-               "INSERT INTO MessTab VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-               ReadTsv(ref / "MessTab.tsv", {"MeasNo", "MessNrTextID", "MesswertEinheit", "MinValue", "MaxValue",
-                                             "Digits", "LimitCompareMode", "BuchsenAktiv"}),
+    InsertRows(db, "INSERT INTO MessTab VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+               ReadTsv(ref / "MessTab.tsv", {"MeasNo", "MessNrTextID", "MesswertEinheit", "MinValue",
+                                             "MaxValue", "Digits", "LimitCompareMode", "BuchsenAktiv"}),
                {true, true, false, false, false, true, true, true}, ref / "MessTab.tsv");
-    InsertRows(db, "INSERT INTO NormenTab VALUES (?, ?)", ReadTsv(ref / "NormenTab.tsv", {"NormID", "CalcFactor"}),
-               {true, true}, ref / "NormenTab.tsv");
+    InsertRows(db, "INSERT INTO NormenTab VALUES (?, ?)",
+               ReadTsv(ref / "NormenTab.tsv", {"NormID", "CalcFactor"}), {true, true}, ref / "NormenTab.tsv");
     InsertRows(db, "INSERT INTO ClassIDTypIDRefTab VALUES (?, ?, ?)",
-               ReadTsv(ref / "ClassIDTypIDRefTab.tsv", {"ClassID", "StandardID", "TypID"}), {true, true, true},
-               ref / "ClassIDTypIDRefTab.tsv");
+               ReadTsv(ref / "ClassIDTypIDRefTab.tsv", {"ClassID", "StandardID", "TypID"}),
+               {true, true, true}, ref / "ClassIDTypIDRefTab.tsv");
 
     // Index names carry their table's name: SQLite's index names are per database.
     Exec(db, "CREATE UNIQUE INDEX TexteTab_idx ON TexteTab (TextID)");
