@@ -1,7 +1,7 @@
 // libFuzzer target for the exchange document reader: loading, version detection, the
 // node lists, the attribute search with its entity decoding and the indexed record
 // lookups. Any input must end in a clean failure or a readable document, never a crash.
-#include "XmlSupport.h"
+#include "exchange/XmlSupport.h"
 
 #include <QByteArray>
 #include <QString>

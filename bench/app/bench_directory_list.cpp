@@ -2,7 +2,7 @@
 // (seven columns), select all, invert, finding the first selected row and a record, and
 // clearing it, with a report list attached as in the program. Target: each well under a
 // second, so a large device protocol directory stays usable.
-#include "DirectoryList.h"
+#include "app/DirectoryList.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,11 +4,11 @@
 // export of all 10,000 under 10 s.
 //
 // bench_exchange [N...]   (default: 1000 10000)
-#include "ExportWorkflow.h"
-#include "ImportWorkflow.h"
-#include "UserSchema.h"
-#include "XmlFile.h"
-#include "XmlRecords.h"
+#include "exchange/ExportWorkflow.h"
+#include "exchange/ImportWorkflow.h"
+#include "exchange/XmlFile.h"
+#include "exchange/XmlRecords.h"
+#include "store/UserSchema.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
 // Link throughput against v740sim --pace at 115200 baud: the upload rate of a file as
 // a fraction of the line rate, and documents per second sending and fetching device
 // protocols. Usage: bench_link [UPLOAD-BYTES] [PROTOCOLS]   (defaults 1048576, 200)
-#include "AdoDatabase.h"
-#include "CatalogueExchange.h"
-#include "ImportWorkflow.h"
-#include "RS232.h"
-#include "UserSchema.h"
+#include "exchange/ImportWorkflow.h"
+#include "link/CatalogueExchange.h"
+#include "link/RS232.h"
+#include "store/AdoDatabase.h"
+#include "store/UserSchema.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // Prints how many catalogue lookups per second the text catalogue serves once warm, and
 // how long a language change (loading a column) takes. Target: at least 1,000,000/s.
-#include "Texte.h"
+#include "store/TextCatalog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,7 +1,7 @@
-#include "BaseClass.h"
+#include "app/BaseClass.h"
 
-#include "Notifier.h"
-#include "VELMOR740PCRemoteDoc.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "platform/Notifier.h"
 
 void CBaseClass::NoOverride(const char* operation) {
     Notifier().ShowMessage(QString::fromLatin1(operation), CVELMOR740PCRemoteDoc::AppTitle(),

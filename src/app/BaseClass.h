@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DirectoryList.h"
+#include "app/DirectoryList.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "BaseEntry.h"
+#include "app/BaseEntry.h"
 
-#include "AdoDatabase.h"
-#include "Notifier.h"
-#include "TextFormat.h"
-#include "VELMOR740PCRemoteDoc.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "platform/Notifier.h"
+#include "store/AdoDatabase.h"
+#include "store/TextFormat.h"
 
 #include <atomic>
 

@@ -1,7 +1,7 @@
-#include "CatalogueObjects.h"
+#include "app/CatalogueObjects.h"
 
-#include "Notifier.h"
-#include "VELMOR740PCRemoteDoc.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "platform/Notifier.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BaseClass.h"
+#include "app/BaseClass.h"
 
 // The one plain sentence shown for a catalogue function that this build lacks.
 QString NotInThisBuildText(CVELMOR740PCRemoteDoc& doc, qint32 captionTextId);

@@ -1,4 +1,4 @@
-#include "DirectoryList.h"
+#include "app/DirectoryList.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "TextFit.h"
+#include "app/TextFit.h"
 
 QString ShortenToFit(const QString& text, int maxWidth, const std::function<int(const QString&)>& width) {
     if (width(text) <= maxWidth)

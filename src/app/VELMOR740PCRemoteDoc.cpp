@@ -1,13 +1,13 @@
-#include "VELMOR740PCRemoteDoc.h"
+#include "app/VELMOR740PCRemoteDoc.h"
 
-#include "AdoDatabase.h"
-#include "Folders.h"
-#include "Notifier.h"
-#include "RegistryKey.h"
-#include "TextFormat.h"
-#include "UserName.h"
-#include "UserSchema.h"
-#include "UserSetUpInfo.h"
+#include "platform/Folders.h"
+#include "platform/Notifier.h"
+#include "platform/RegistryKey.h"
+#include "platform/UserName.h"
+#include "store/AdoDatabase.h"
+#include "store/TextFormat.h"
+#include "store/UserSchema.h"
+#include "store/UserSetUpInfo.h"
 
 #include <QFileInfo>
 #include <clocale>

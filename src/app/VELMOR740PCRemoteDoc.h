@@ -1,8 +1,8 @@
 #pragma once
 
-#include "LockFile.h"
-#include "ProfileFile.h"
-#include "Texte.h"
+#include "platform/LockFile.h"
+#include "platform/ProfileFile.h"
+#include "store/TextCatalog.h"
 
 #include <QString>
 #include <array>

@@ -1,4 +1,4 @@
-#include "WindowMessages.h"
+#include "app/WindowMessages.h"
 
 #include <QThread>
 

@@ -1,8 +1,8 @@
 // V740Control: the desktop companion of the VELMOR 740/750ST safety tester.
-#include "App.h"
-#include "Artwork.h"
-#include "MessageBoxNotifier.h"
-#include "Notifier.h"
+#include "app/ui/App.h"
+#include "app/ui/Artwork.h"
+#include "app/ui/MessageBoxNotifier.h"
+#include "platform/Notifier.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "ProfileFile.h"
+#include "platform/ProfileFile.h"
 
 #include <QDir>
 #include <cstdio>

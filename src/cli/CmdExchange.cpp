@@ -1,14 +1,14 @@
 // The XML exchange on the command line: import from a drive or a folder (and from any
 // source another file registers), export to a drive or a folder.
-#include "CmdExchange.h"
+#include "cli/CmdExchange.h"
 
-#include "ExportWorkflow.h"
-#include "Folders.h"
-#include "ImportWorkflow.h"
-#include "Notifier.h"
-#include "TextFormat.h"
-#include "Texte.h"
-#include "XmlSupport.h"
+#include "exchange/ExportWorkflow.h"
+#include "exchange/ImportWorkflow.h"
+#include "exchange/XmlSupport.h"
+#include "platform/Folders.h"
+#include "platform/Notifier.h"
+#include "store/TextCatalog.h"
+#include "store/TextFormat.h"
 
 #include <QFileInfo>
 #include <QMap>

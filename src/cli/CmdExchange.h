@@ -3,8 +3,8 @@
 // The sources that `v740ctl import --source NAME` can read from. "drive" and "folder" are
 // built in; another Cmd*.cpp file adds its own with a static ImportSourceRegistration.
 
-#include "Commands.h"
-#include "XmlSource.h"
+#include "cli/Commands.h"
+#include "exchange/XmlSource.h"
 
 #include <functional>
 #include <memory>

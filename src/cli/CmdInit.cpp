@@ -1,6 +1,6 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "UserSchema.h"
+#include "store/UserSchema.h"
 
 #include <QDir>
 #include <QFileInfo>

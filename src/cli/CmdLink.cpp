@@ -1,18 +1,18 @@
 // The tester link on the command line: the connection test (rs232), file upload, and
 // the catalogue exchange with the tester (send, import --source tester).
-#include "CmdExchange.h"
-#include "Commands.h"
+#include "cli/CmdExchange.h"
+#include "cli/Commands.h"
 
-#include "AdoDatabase.h"
-#include "CatalogueExchange.h"
-#include "ImportWorkflow.h"
-#include "LinkErrors.h"
-#include "ProfileFile.h"
-#include "RS232.h"
-#include "SerialProfile.h"
-#include "TextFormat.h"
-#include "Texte.h"
-#include "UserSchema.h"
+#include "exchange/ImportWorkflow.h"
+#include "link/CatalogueExchange.h"
+#include "link/LinkErrors.h"
+#include "link/RS232.h"
+#include "link/SerialProfile.h"
+#include "platform/ProfileFile.h"
+#include "store/AdoDatabase.h"
+#include "store/TextCatalog.h"
+#include "store/TextFormat.h"
+#include "store/UserSchema.h"
 
 #include <QFileInfo>
 #include <cstdio>

@@ -1,7 +1,7 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "ProfileFile.h"
-#include "Texte.h"
+#include "platform/ProfileFile.h"
+#include "store/TextCatalog.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
-#include "Commands.h"
+#include "cli/Commands.h"
 
-#include "Notifier.h"
+#include "platform/Notifier.h"
 
 #include <QDir>
 #include <QMap>

@@ -1,5 +1,5 @@
 // v740ctl: the workflows of V740Control from the command line.
-#include "Commands.h"
+#include "cli/Commands.h"
 
 #include <QCoreApplication>
 #include <QTextStream>

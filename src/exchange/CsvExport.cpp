@@ -1,11 +1,11 @@
-#include "CsvExport.h"
+#include "exchange/CsvExport.h"
 
-#include "AdoDatabase.h"
-#include "Folders.h"
-#include "Notifier.h"
-#include "TextFormat.h"
-#include "UserSchema.h"
-#include "XmlFile.h"
+#include "exchange/XmlFile.h"
+#include "platform/Folders.h"
+#include "platform/Notifier.h"
+#include "store/AdoDatabase.h"
+#include "store/TextFormat.h"
+#include "store/UserSchema.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ExchangeTexts.h"
-#include "Texte.h"
-#include "XmlExport.h"
+#include "exchange/ExchangeTexts.h"
+#include "exchange/XmlExport.h"
+#include "store/TextCatalog.h"
 
 #include <QList>
 #include <QLocale>

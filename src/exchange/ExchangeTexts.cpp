@@ -1,4 +1,4 @@
-#include "ExchangeTexts.h"
+#include "exchange/ExchangeTexts.h"
 
 #include <QHash>
 

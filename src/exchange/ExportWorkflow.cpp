@@ -1,9 +1,9 @@
-#include "ExportWorkflow.h"
+#include "exchange/ExportWorkflow.h"
 
-#include "AdoDatabase.h"
-#include "Notifier.h"
-#include "TextFormat.h"
-#include "UserSchema.h"
+#include "platform/Notifier.h"
+#include "store/AdoDatabase.h"
+#include "store/TextFormat.h"
+#include "store/UserSchema.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ExchangeTexts.h"
-#include "XmlExport.h"
-#include "XmlSource.h"
+#include "exchange/ExchangeTexts.h"
+#include "exchange/XmlExport.h"
+#include "exchange/XmlSource.h"
 
 #include <QList>
 #include <QString>

@@ -1,10 +1,10 @@
-#include "ImportWorkflow.h"
+#include "exchange/ImportWorkflow.h"
 
-#include "AdoDatabase.h"
-#include "LocaleFormat.h"
-#include "TextFormat.h"
-#include "UserSchema.h"
-#include "XmlSupport.h"
+#include "exchange/XmlSupport.h"
+#include "platform/LocaleFormat.h"
+#include "store/AdoDatabase.h"
+#include "store/TextFormat.h"
+#include "store/UserSchema.h"
 
 #include <QDate>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ExchangeTexts.h"
-#include "XmlExchange.h"
-#include "XmlSource.h"
+#include "exchange/ExchangeTexts.h"
+#include "exchange/XmlExchange.h"
+#include "exchange/XmlSource.h"
 
 #include <QStringList>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "XmlExchange.h"
+#include "exchange/XmlExchange.h"
 
-#include "AdoDatabase.h"
-#include "JetFunctions.h"
+#include "store/AdoDatabase.h"
+#include "store/JetFunctions.h"
 
 #include <QFile>
 #include <QRegularExpression>

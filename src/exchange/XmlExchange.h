@@ -1,7 +1,7 @@
 #pragma once
 
-#include "XmlSource.h"
-#include "XmlSupport.h"
+#include "exchange/XmlSource.h"
+#include "exchange/XmlSupport.h"
 
 #include <QDateTime>
 #include <QString>

@@ -1,12 +1,12 @@
-#include "XmlExport.h"
+#include "exchange/XmlExport.h"
 
-#include "AdoDatabase.h"
-#include "Notifier.h"
-#include "TextFormat.h"
-#include "XmlFile.h"
-#include "XmlRecords.h"
-#include "XmlSource.h"
-#include "XmlSupport.h"
+#include "exchange/XmlFile.h"
+#include "exchange/XmlRecords.h"
+#include "exchange/XmlSource.h"
+#include "exchange/XmlSupport.h"
+#include "platform/Notifier.h"
+#include "store/AdoDatabase.h"
+#include "store/TextFormat.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>

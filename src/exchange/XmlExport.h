@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ExchangeTexts.h"
+#include "exchange/ExchangeTexts.h"
 
 #include <QList>
 #include <QString>

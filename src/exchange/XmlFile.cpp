@@ -1,6 +1,6 @@
-#include "XmlFile.h"
+#include "exchange/XmlFile.h"
 
-#include "XmlSupport.h"
+#include "exchange/XmlSupport.h"
 
 #include <QFile>
 #include <cerrno>

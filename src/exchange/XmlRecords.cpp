@@ -1,6 +1,6 @@
-#include "XmlRecords.h"
+#include "exchange/XmlRecords.h"
 
-#include "AdoDatabase.h"
+#include "store/AdoDatabase.h"
 
 #include <QDateTime>
 

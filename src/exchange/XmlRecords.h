@@ -1,6 +1,6 @@
 #pragma once
 
-#include "XmlSupport.h"
+#include "exchange/XmlSupport.h"
 
 #include <QDateTime>
 #include <vector>

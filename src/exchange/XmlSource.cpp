@@ -1,6 +1,6 @@
-#include "XmlSource.h"
+#include "exchange/XmlSource.h"
 
-#include "XmlSupport.h"
+#include "exchange/XmlSupport.h"
 
 QString DocumentFileName(ExchangeKind kind) {
     return kind == ExchangeKind::Specifications ? QStringLiteral("PV.xml") : QStringLiteral("GP.xml");

@@ -1,4 +1,4 @@
-#include "XmlSupport.h"
+#include "exchange/XmlSupport.h"
 
 #include <QFile>
 #include <QIODevice>

@@ -1,12 +1,12 @@
-#include "CatalogueExchange.h"
+#include "link/CatalogueExchange.h"
 
-#include "AdoDatabase.h"
-#include "DocumentTransfer.h"
-#include "LinkErrors.h"
-#include "RS232.h"
-#include "TextFormat.h"
-#include "XmlRecords.h"
-#include "XmlSupport.h"
+#include "exchange/XmlRecords.h"
+#include "exchange/XmlSupport.h"
+#include "link/DocumentTransfer.h"
+#include "link/LinkErrors.h"
+#include "link/RS232.h"
+#include "store/AdoDatabase.h"
+#include "store/TextFormat.h"
 
 namespace Catalogue {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "ExchangeTexts.h"
-#include "SerialProfile.h"
-#include "XmlSource.h"
+#include "exchange/ExchangeTexts.h"
+#include "exchange/XmlSource.h"
+#include "link/SerialProfile.h"
 
 #include <QString>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "CodePage.h"
+#include "link/CodePage.h"
 
 #include <cerrno>
 #include <iconv.h>

@@ -1,8 +1,8 @@
-#include "DocumentTransfer.h"
+#include "link/DocumentTransfer.h"
 
-#include "LinkErrors.h"
-#include "LinkProtocol.h"
-#include "RS232.h"
+#include "link/LinkErrors.h"
+#include "link/LinkProtocol.h"
+#include "link/RS232.h"
 
 bool SendDocument(CRS232& link, const NextLineFunction& nextLine, const QString& command,
                   const QString& argument, qint32& errorCode, QString& detail) {

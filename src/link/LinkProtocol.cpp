@@ -1,6 +1,6 @@
-#include "LinkProtocol.h"
+#include "link/LinkProtocol.h"
 
-#include "LinkErrors.h"
+#include "link/LinkErrors.h"
 
 #include <climits>
 

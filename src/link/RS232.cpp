@@ -1,8 +1,9 @@
-#include "RS232.h"
+#include "link/RS232.h"
 
-#include "CodePage.h"
-#include "LinkLog.h"
-#include "LinkProtocol.h"
+#include "link/CodePage.h"
+#include "link/LinkLog.h"
+#include "link/LinkProtocol.h"
+#include "link/TermiosPort.h"
 
 #include <QFile>
 #include <chrono>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "LinkErrors.h"
-#include "SerialPort.h"
+#include "link/LinkErrors.h"
+#include "link/SerialPort.h"
 
 #include <QByteArray>
 #include <QString>

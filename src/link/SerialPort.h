@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SerialSettings.h"
+#include "link/SerialSettings.h"
 
 #include <QString>
 #include <memory>
@@ -21,20 +21,3 @@ public:
     virtual qint64 Write(const char* data, qint64 size, int timeoutMs) = 0;
     virtual void Purge(bool input, bool output) = 0;
 };
-
-class CTermiosPort final : public CSerialPort {
-public:
-    ~CTermiosPort() override;
-    bool Open(const QString& path) override;
-    void Close() override;
-    bool IsOpen() const override { return m_fd >= 0; }
-    bool Apply(const TermiosSettings& settings) override;
-    int ReadByte(char& byte, int timeoutMs) override;
-    qint64 Write(const char* data, qint64 size, int timeoutMs) override;
-    void Purge(bool input, bool output) override;
-
-private:
-    int m_fd = -1;
-};
-
-std::unique_ptr<CSerialPort> MakeTermiosPort();

@@ -1,6 +1,6 @@
-#include "SerialProfile.h"
+#include "link/SerialProfile.h"
 
-#include "ProfileFile.h"
+#include "platform/ProfileFile.h"
 
 QString CSerialProfile::SettingsFile(const QString& dataFolder) {
     return dataFolder + QStringLiteral("/V740Control.ini");

@@ -1,4 +1,4 @@
-#include "SerialSettings.h"
+#include "link/SerialSettings.h"
 
 #include <QRegularExpression>
 #include <termios.h>

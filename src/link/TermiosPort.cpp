@@ -1,6 +1,6 @@
 // termios2 (asm/termbits.h) gives any baud rate, 28800 included; it cannot share a
 // translation unit with <termios.h>, so flushing goes through ioctl as well.
-#include "SerialPort.h"
+#include "link/TermiosPort.h"
 
 #include <asm/termbits.h>
 #include <cerrno>

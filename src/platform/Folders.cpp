@@ -1,4 +1,4 @@
-#include "Folders.h"
+#include "platform/Folders.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "LocaleFormat.h"
+#include "platform/LocaleFormat.h"
 
 #include <QLocale>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
-#include "RegistryKey.h"
+#include "platform/RegistryKey.h"
 
-#include "Folders.h"
+#include "platform/Folders.h"
 
 #include <QDir>
 #include <QFile>

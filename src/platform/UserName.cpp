@@ -1,4 +1,4 @@
-#include "UserName.h"
+#include "platform/UserName.h"
 
 #include <pwd.h>
 #include <unistd.h>

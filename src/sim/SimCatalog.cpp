@@ -1,4 +1,4 @@
-#include "SimCatalog.h"
+#include "sim/SimCatalog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "SimPty.h"
+#include "sim/SimPty.h"
 
 #include <QFile>
 #include <asm/termbits.h>

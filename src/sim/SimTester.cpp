@@ -1,4 +1,4 @@
-#include "SimTester.h"
+#include "sim/SimTester.h"
 
 #include <QDateTime>
 #include <QRegularExpression>

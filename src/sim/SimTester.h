@@ -1,7 +1,7 @@
 #pragma once
 
-#include "SimCatalog.h"
-#include "SimPty.h"
+#include "sim/SimCatalog.h"
+#include "sim/SimPty.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,8 +1,8 @@
 // v740sim: a VELMOR 740/750ST tester on a pseudo-terminal, for tests, benchmarks and
 // demonstrations of the tester link.
-#include "SimCatalog.h"
-#include "SimPty.h"
-#include "SimTester.h"
+#include "sim/SimCatalog.h"
+#include "sim/SimPty.h"
+#include "sim/SimTester.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
-#include "AdoDatabase.h"
+#include "store/AdoDatabase.h"
 
-#include "JetFunctions.h"
-#include "LocaleFormat.h"
-#include "Notifier.h"
+#include "platform/LocaleFormat.h"
+#include "platform/Notifier.h"
+#include "store/JetFunctions.h"
 
 #include <QDir>
 #include <QFile>

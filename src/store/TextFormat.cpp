@@ -1,4 +1,4 @@
-#include "TextFormat.h"
+#include "store/TextFormat.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "UserSchema.h"
+#include "store/UserSchema.h"
 
-#include "AdoDatabase.h"
-#include "Notifier.h"
+#include "platform/Notifier.h"
+#include "store/AdoDatabase.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "UserSetUpDetails.h"
+#include "store/UserSetUpDetails.h"
 
-#include "AdoDatabase.h"
+#include "store/AdoDatabase.h"
 
 bool CUserSetUpDetails::LoadDetails(int directory, QStringList& list1, QStringList& list2,
                                     QStringList& list3) {

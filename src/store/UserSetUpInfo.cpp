@@ -1,6 +1,6 @@
-#include "UserSetUpInfo.h"
+#include "store/UserSetUpInfo.h"
 
-#include "AdoDatabase.h"
+#include "store/AdoDatabase.h"
 
 bool CUserSetUpInfo::RowExists(CAdoDatabase& db, int directory) {
     if (!db.OpenTable(QStringLiteral("UserSetup")) || !db.SetIndex(QStringLiteral("IX_DirectoryTabID")))

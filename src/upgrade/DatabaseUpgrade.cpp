@@ -1,7 +1,7 @@
-#include "DatabaseUpgrade.h"
+#include "upgrade/DatabaseUpgrade.h"
 
-#include "AdoDatabase.h"
-#include "UserSchema.h"
+#include "store/AdoDatabase.h"
+#include "store/UserSchema.h"
 
 namespace DatabaseUpgrade {
 

@@ -1,12 +1,12 @@
-#include "Permidor.h"
+#include "upgrade/Permidor.h"
 
-#include "AdoDatabase.h"
-#include "DatabaseUpgrade.h"
-#include "Folders.h"
-#include "Notifier.h"
-#include "RegistryKey.h"
-#include "UserName.h"
-#include "UserSchema.h"
+#include "platform/Folders.h"
+#include "platform/Notifier.h"
+#include "platform/RegistryKey.h"
+#include "platform/UserName.h"
+#include "store/AdoDatabase.h"
+#include "store/UserSchema.h"
+#include "upgrade/DatabaseUpgrade.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,6 +1,6 @@
 // Permidor: run by the installer after the program and its data files are in place.
-#include "Notifier.h"
-#include "Permidor.h"
+#include "platform/Notifier.h"
+#include "upgrade/Permidor.h"
 
 #include <QCoreApplication>
 

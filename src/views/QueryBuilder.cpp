@@ -1,6 +1,6 @@
-#include "QueryBuilder.h"
+#include "views/QueryBuilder.h"
 
-#include "AdoDatabase.h"
+#include "store/AdoDatabase.h"
 
 #include <algorithm>
 

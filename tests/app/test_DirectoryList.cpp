@@ -1,9 +1,9 @@
 // The main view's list content, the property rows and the line shortening of the
 // information pane, without any widget.
-#include "BaseEntry.h"
-#include "DirectoryList.h"
-#include "TestSupport.h"
-#include "TextFit.h"
+#include "app/BaseEntry.h"
+#include "app/DirectoryList.h"
+#include "app/TextFit.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The document's start-up on real folders: registry file, settings file, lock file,
 // reference database and user database in a temporary tree.
-#include "Folders.h"
-#include "LockFile.h"
-#include "RegistryKey.h"
-#include "TestSupport.h"
-#include "UserName.h"
-#include "UserSchema.h"
-#include "UserSetUpInfo.h"
-#include "VELMOR740PCRemoteDoc.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "platform/Folders.h"
+#include "platform/LockFile.h"
+#include "platform/RegistryKey.h"
+#include "platform/UserName.h"
+#include "store/UserSchema.h"
+#include "store/UserSetUpInfo.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>

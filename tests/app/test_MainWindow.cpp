@@ -1,19 +1,19 @@
 // The main window under the offscreen platform: frame, status bar, menus, the catalogue
 // and the routing of mouse, keys and commands to the directory objects.
-#include "AboutDlg.h"
-#include "Artwork.h"
-#include "BaseClass.h"
-#include "CatalogueDialogs.h"
-#include "InfoView.h"
-#include "MainFrame.h"
-#include "MenuDialog.h"
-#include "TestSupport.h"
-#include "Texte.h"
-#include "UserSchema.h"
-#include "UserSetUpInfo.h"
-#include "VELMOR740PCRemoteDoc.h"
-#include "VELMOR740PCRemoteView.h"
-#include "WindowMessages.h"
+#include "app/BaseClass.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "app/WindowMessages.h"
+#include "app/ui/AboutDlg.h"
+#include "app/ui/Artwork.h"
+#include "app/ui/CatalogueDialogs.h"
+#include "app/ui/InfoView.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/MenuDialog.h"
+#include "app/ui/VELMOR740PCRemoteView.h"
+#include "store/TextCatalog.h"
+#include "store/UserSchema.h"
+#include "store/UserSetUpInfo.h"
+#include "support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // V740Control as real processes: the single-instance handover on one desktop, the
 // shared-folder lock between two workstations, and start-up failures as exit codes.
-#include "LockFile.h"
-#include "RegistryKey.h"
-#include "TestSupport.h"
-#include "UserName.h"
-#include "UserSchema.h"
+#include "platform/LockFile.h"
+#include "platform/RegistryKey.h"
+#include "platform/UserName.h"
+#include "store/UserSchema.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

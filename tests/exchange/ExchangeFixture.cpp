@@ -1,8 +1,8 @@
-#include "ExchangeFixture.h"
+#include "exchange/ExchangeFixture.h"
 
-#include "ImportWorkflow.h"
-#include "UserSchema.h"
-#include "XmlSupport.h"
+#include "exchange/ImportWorkflow.h"
+#include "exchange/XmlSupport.h"
+#include "store/UserSchema.h"
 
 #include <QFile>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AdoDatabase.h"
-#include "TestSupport.h"
-#include "XmlRecords.h"
+#include "exchange/XmlRecords.h"
+#include "store/AdoDatabase.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QStringList>

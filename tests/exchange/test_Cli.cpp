@@ -1,7 +1,7 @@
 // v740ctl import and export on real folders.
-#include "ExchangeFixture.h"
-#include "LocaleFormat.h"
-#include "UserSchema.h"
+#include "exchange/ExchangeFixture.h"
+#include "platform/LocaleFormat.h"
+#include "store/UserSchema.h"
 
 #include <QRegularExpression>
 

@@ -1,5 +1,5 @@
-#include "CsvExport.h"
-#include "ExchangeFixture.h"
+#include "exchange/CsvExport.h"
+#include "exchange/ExchangeFixture.h"
 
 #include <QFile>
 #include <QLocale>

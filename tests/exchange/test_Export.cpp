@@ -1,7 +1,7 @@
-#include "ExchangeFixture.h"
-#include "ExportWorkflow.h"
-#include "XmlFile.h"
-#include "XmlSupport.h"
+#include "exchange/ExchangeFixture.h"
+#include "exchange/ExportWorkflow.h"
+#include "exchange/XmlFile.h"
+#include "exchange/XmlSupport.h"
 
 #include <QFile>
 #include <cerrno>

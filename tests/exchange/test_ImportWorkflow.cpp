@@ -1,8 +1,8 @@
-#include "ExchangeFixture.h"
-#include "ExportWorkflow.h"
-#include "ImportWorkflow.h"
-#include "LocaleFormat.h"
-#include "UserSchema.h"
+#include "exchange/ExchangeFixture.h"
+#include "exchange/ExportWorkflow.h"
+#include "exchange/ImportWorkflow.h"
+#include "platform/LocaleFormat.h"
+#include "store/UserSchema.h"
 
 #include <QRegularExpression>
 

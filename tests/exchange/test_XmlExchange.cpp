@@ -1,6 +1,6 @@
-#include "ExchangeFixture.h"
-#include "XmlExchange.h"
-#include "XmlSource.h"
+#include "exchange/ExchangeFixture.h"
+#include "exchange/XmlExchange.h"
+#include "exchange/XmlSource.h"
 
 #include <QFile>
 #include <QRegularExpression>

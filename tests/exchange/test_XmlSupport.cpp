@@ -1,5 +1,5 @@
-#include "TestSupport.h"
-#include "XmlSupport.h"
+#include "exchange/XmlSupport.h"
+#include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "SimHarness.h"
+#include "link/SimHarness.h"
 
-#include "TestSupport.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,13 +1,13 @@
 // Catalogue exchange against v740sim with a real user database.
-#include "AdoDatabase.h"
-#include "CatalogueExchange.h"
-#include "ImportWorkflow.h"
-#include "LinkErrors.h"
-#include "RS232.h"
-#include "SimHarness.h"
-#include "TestSupport.h"
-#include "UserSchema.h"
-#include "XmlSupport.h"
+#include "exchange/ImportWorkflow.h"
+#include "exchange/XmlSupport.h"
+#include "link/CatalogueExchange.h"
+#include "link/LinkErrors.h"
+#include "link/RS232.h"
+#include "link/SimHarness.h"
+#include "store/AdoDatabase.h"
+#include "store/UserSchema.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
 #include <QRegularExpression>

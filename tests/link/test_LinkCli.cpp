@@ -1,9 +1,9 @@
 // v740ctl rs232 and upload against v740sim.
-#include "LinkErrors.h"
-#include "ProfileFile.h"
-#include "SimHarness.h"
-#include "TestSupport.h"
-#include "Texte.h"
+#include "link/LinkErrors.h"
+#include "link/SimHarness.h"
+#include "platform/ProfileFile.h"
+#include "store/TextCatalog.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>

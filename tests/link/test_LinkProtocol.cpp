@@ -1,9 +1,9 @@
-#include "CodePage.h"
-#include "LinkErrors.h"
-#include "LinkLog.h"
-#include "LinkProtocol.h"
-#include "SerialProfile.h"
-#include "SerialSettings.h"
+#include "link/CodePage.h"
+#include "link/LinkErrors.h"
+#include "link/LinkLog.h"
+#include "link/LinkProtocol.h"
+#include "link/SerialProfile.h"
+#include "link/SerialSettings.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // CRS232 on a pseudo-terminal against the real v740sim.
-#include "LinkErrors.h"
-#include "LinkProtocol.h"
-#include "RS232.h"
-#include "SimHarness.h"
-#include "TestSupport.h"
+#include "link/LinkErrors.h"
+#include "link/LinkProtocol.h"
+#include "link/RS232.h"
+#include "link/SimHarness.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>

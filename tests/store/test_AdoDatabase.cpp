@@ -1,6 +1,6 @@
-#include "AdoDatabase.h"
-#include "TestSupport.h"
-#include "UserSchema.h"
+#include "store/AdoDatabase.h"
+#include "store/UserSchema.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "JetFunctions.h"
+#include "store/JetFunctions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "AdoDatabase.h"
-#include "TestSupport.h"
-#include "Texte.h"
+#include "store/AdoDatabase.h"
+#include "store/TextCatalog.h"
+#include "support/TestSupport.h"
 
 #include <QSet>
 #include <gtest/gtest.h>

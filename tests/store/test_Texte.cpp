@@ -1,6 +1,6 @@
-#include "TestSupport.h"
-#include "TextFormat.h"
-#include "Texte.h"
+#include "store/TextFormat.h"
+#include "store/Texte.h"
+#include "support/TestSupport.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
-#include "AdoDatabase.h"
-#include "TestSupport.h"
-#include "UserSchema.h"
-#include "UserSetUpDetails.h"
-#include "UserSetUpInfo.h"
+#include "store/AdoDatabase.h"
+#include "store/UserSchema.h"
+#include "store/UserSetUpDetails.h"
+#include "store/UserSetUpInfo.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "AdoDatabase.h"
-#include "DatabaseUpgrade.h"
-#include "RegistryKey.h"
-#include "TestSupport.h"
-#include "UserSchema.h"
+#include "platform/RegistryKey.h"
+#include "store/AdoDatabase.h"
+#include "store/UserSchema.h"
+#include "support/TestSupport.h"
+#include "upgrade/DatabaseUpgrade.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "AdoDatabase.h"
-#include "QueryBuilder.h"
-#include "TestSupport.h"
-#include "UserSchema.h"
+#include "store/AdoDatabase.h"
+#include "store/UserSchema.h"
+#include "support/TestSupport.h"
+#include "views/QueryBuilder.h"
 
 #include <gtest/gtest.h>
 

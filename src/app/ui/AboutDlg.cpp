@@ -1,8 +1,8 @@
-#include "AboutDlg.h"
+#include "app/ui/AboutDlg.h"
 
-#include "Artwork.h"
-#include "TextFormat.h"
-#include "VELMOR740PCRemoteDoc.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "app/ui/Artwork.h"
+#include "store/TextFormat.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>

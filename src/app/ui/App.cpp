@@ -1,11 +1,11 @@
-#include "App.h"
+#include "app/ui/App.h"
 
-#include "CatalogueDialogs.h"
-#include "MainFrame.h"
-#include "Notifier.h"
-#include "SingleInstance.h"
-#include "VELMOR740PCRemoteDoc.h"
-#include "WindowMessages.h"
+#include "app/SingleInstance.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "app/WindowMessages.h"
+#include "app/ui/CatalogueDialogs.h"
+#include "app/ui/MainFrame.h"
+#include "platform/Notifier.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BaseClass.h"
+#include "app/BaseClass.h"
 
 #include <functional>
 
@@ -24,6 +24,3 @@ CatalogueDialogResult Run(CatalogueDialog dialog, QWidget* parent, CDirectoryVie
                           CVELMOR740PCRemoteDoc& doc);
 
 } // namespace CatalogueDialogs
-
-// The view's directory object of a kind, as this build has it.
-std::unique_ptr<CBaseClass> CreateDirectoryObject(DirectoryKind kind);

@@ -1,8 +1,8 @@
-#include "InfoView.h"
+#include "app/ui/InfoView.h"
 
-#include "Artwork.h"
-#include "TextFit.h"
-#include "VELMOR740PCRemoteDoc.h"
+#include "app/TextFit.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "app/ui/Artwork.h"
 
 #include <QFontMetrics>
 #include <QPainter>

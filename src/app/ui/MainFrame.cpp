@@ -1,12 +1,12 @@
-#include "MainFrame.h"
+#include "app/ui/MainFrame.h"
 
-#include "AboutDlg.h"
-#include "Artwork.h"
-#include "InfoView.h"
-#include "TextFormat.h"
-#include "VELMOR740PCRemoteDoc.h"
-#include "VELMOR740PCRemoteView.h"
-#include "WindowMessages.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "app/WindowMessages.h"
+#include "app/ui/AboutDlg.h"
+#include "app/ui/Artwork.h"
+#include "app/ui/InfoView.h"
+#include "app/ui/VELMOR740PCRemoteView.h"
+#include "store/TextFormat.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>

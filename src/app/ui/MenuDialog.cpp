@@ -1,4 +1,4 @@
-#include "MenuDialog.h"
+#include "app/ui/MenuDialog.h"
 
 #include <QDialogButtonBox>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MenuEntry.h"
+#include "app/MenuEntry.h"
 
 #include <QDialog>
 #include <vector>

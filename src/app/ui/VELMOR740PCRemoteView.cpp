@@ -1,11 +1,12 @@
-#include "VELMOR740PCRemoteView.h"
+#include "app/ui/VELMOR740PCRemoteView.h"
 
-#include "Artwork.h"
-#include "CatalogueDialogs.h"
-#include "Notifier.h"
-#include "TextFormat.h"
-#include "VELMOR740PCRemoteDoc.h"
-#include "WindowMessages.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "app/WindowMessages.h"
+#include "app/ui/Artwork.h"
+#include "app/ui/CatalogueDialogs.h"
+#include "app/ui/DirectoryObjects.h"
+#include "platform/Notifier.h"
+#include "store/TextFormat.h"
 
 #include <QDialog>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "BaseClass.h"
+#include "app/BaseClass.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,6 +1,6 @@
-#include "Texte.h"
+#include "store/TextCatalog.h"
 
-#include "Folders.h"
+#include "platform/Folders.h"
 
 #include <QFileInfo>
 
