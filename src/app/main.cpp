@@ -2,11 +2,13 @@
 #include "app/ui/App.h"
 #include "app/ui/Artwork.h"
 #include "app/ui/MessageBoxNotifier.h"
+#include "platform/Folders.h"
 #include "platform/Notifier.h"
 
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
+    Folders::AllowGroupWrite();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("V740Control"));
     QApplication::setApplicationDisplayName(QStringLiteral("VELMOR - Roziraz Uvurad"));
