@@ -3,6 +3,7 @@
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
 #include "store/JetFunctions.h"
+#include "store/NameOrder.h"
 
 #include <QDir>
 #include <QFile>
@@ -175,6 +176,11 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
         const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
         sqlite3_free(err);
         DriverError(rc, QStringLiteral("%1 (%2)").arg(msg, path));
+        Close();
+        return Fail(DbError::OpenConnection);
+    }
+    if (!NameOrder::PrepareConnection(m_db)) {
+        DriverError(sqlite3_errcode(m_db));
         Close();
         return Fail(DbError::OpenConnection);
     }
