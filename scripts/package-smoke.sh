@@ -7,6 +7,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 DEB="${1:-$(ls "$ROOT"/build/velmor740st_*.deb | head -1)}"
 SUITE="$(. /etc/os-release && echo "$VERSION_CODENAME")"
 CHROOT="$(mktemp -d /tmp/velmor-chroot.XXXXXX)"
+chmod 755 "$CHROOT" # the chroot's / must be searchable for its users
 cleanup() {
   for m in proc dev/pts dev; do umount "$CHROOT/$m" 2>/dev/null || true; done
   rm -rf "$CHROOT"
@@ -18,6 +19,7 @@ echo "== debootstrap $SUITE into $CHROOT"
 debootstrap --variant=minbase "$SUITE" "$CHROOT" http://deb.debian.org/debian >/dev/null
 mount -t proc proc "$CHROOT/proc"
 mount --bind /dev "$CHROOT/dev"
+mount --bind /dev/pts "$CHROOT/dev/pts"
 cp "$DEB" "$CHROOT/tmp/"
 in_chroot() { chroot "$CHROOT" env DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8 "$@"; }
 
@@ -35,7 +37,7 @@ in_chroot getent group velmor740st
 echo "== a user joins the group and writes"
 in_chroot adduser --quiet --disabled-password --gecos '' tech
 in_chroot adduser --quiet tech velmor740st
-in_chroot su tech -c "v740ctl config Ansicht Language English && v740ctl config Ansicht Language"
+in_chroot su tech -c "v740ctl config Ansicht Sprache English && v740ctl config Ansicht Sprache && v740ctl init 2>&1 | tail -1"
 echo "== purge"
 in_chroot apt-get purge -y -q velmor740st | tail -3
 in_chroot test -f "$DATA/user2.db" && echo "data kept: $DATA/user2.db"
