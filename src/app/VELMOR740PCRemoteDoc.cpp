@@ -161,8 +161,7 @@ bool CVELMOR740PCRemoteDoc::TakeLock() {
         break;
     }
     Show(QStringLiteral("CFileException Error:%1 open lock-file:%2")
-             .arg(CLockFile::FileExceptionCause(m_LockFile.Error()))
-             .arg(path),
+             .arg(QString::number(CLockFile::FileExceptionCause(m_LockFile.Error())), path),
          int(CNotifier::Icon::Error));
     return false;
 }

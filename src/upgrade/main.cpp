@@ -1,4 +1,5 @@
 // Permidor: run by the installer after the program and its data files are in place.
+#include "platform/Folders.h"
 #include "platform/Notifier.h"
 #include "upgrade/Permidor.h"
 
@@ -23,6 +24,7 @@ int main(int argc, char* argv[]) {
                    stdout);
         return 0;
     }
+    Folders::AllowGroupWrite();
     QCoreApplication app(argc, argv);
     CStderrNotifier notifier;
     CScopedNotifier scope(&notifier);
