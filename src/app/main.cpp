@@ -10,7 +10,6 @@
 #include <cstring>
 
 int main(int argc, char* argv[]) {
-<<<<<<< HEAD
     // Answered before any window system is needed, so that they work on a console too.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::fputs("V740Control " V740_VERSION "\n", stdout);
@@ -26,9 +25,7 @@ int main(int argc, char* argv[]) {
                    stdout);
         return 0;
     }
-=======
     Folders::AllowGroupWrite();
->>>>>>> store
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("V740Control"));
     QApplication::setApplicationDisplayName(QStringLiteral("VELMOR - Roziraz Uvurad"));
