@@ -9,6 +9,7 @@
 #include "platform/Notifier.h"
 #include "store/TextFormat.h"
 #include "upgrade/DatabaseBackup.h"
+#include "views/ui/EingabeDlg.h"
 
 #include <QApplication>
 #include <QFont>
@@ -64,6 +65,8 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     QFont::insertSubstitutions(QStringLiteral("Tahoma"),
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
     CatalogueDialogs::InstallBuiltIn();
+    static CFieldEditorDialog fieldEditor;
+    SetFieldEditor(&fieldEditor);
 
     m_messages = std::make_unique<CWindowMessages>();
     m_doc = std::make_unique<CVELMOR740PCRemoteDoc>();
