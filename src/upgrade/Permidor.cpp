@@ -57,8 +57,9 @@ GrantResult GrantWriteRights(const QString& folder) {
     }
     // The journal and the safe save of the settings file are created beside the files, so
     // the group needs the folder itself; setgid hands its group on to what is created there.
-    if (gid != gid_t(-1))
-        ::fchown(dirFd, uid_t(-1), gid);
+    if (gid != gid_t(-1) && ::fchown(dirFd, uid_t(-1), gid) != 0) {
+        // Not ours to give away: the folder keeps its group, the mode below still helps.
+    }
     ::fchmod(dirFd, 02775);
 
     for (const QString& name : DataFiles()) {
@@ -76,8 +77,9 @@ GrantResult GrantWriteRights(const QString& folder) {
             ::close(fd);
             continue;
         }
-        if (gid != gid_t(-1))
-            ::fchown(fd, uid_t(-1), gid);
+        if (gid != gid_t(-1) && ::fchown(fd, uid_t(-1), gid) != 0) {
+            // The file keeps its group; the mode below still applies.
+        }
         ::fchmod(fd, (st.st_mode & 07777) | S_IRGRP | S_IWGRP);
         result.granted << name;
         ::close(fd);
