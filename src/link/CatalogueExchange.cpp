@@ -90,7 +90,10 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     if (!c.link.CheckRemoteVersion(c.minimumRemoteVersion)) {
         error = c.link.GetErrorCode();
-        errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
+        // Only a version that was read and found old is "too old"; a silent or refusing
+        // tester keeps the message of its own error.
+        if (error == LinkError::RemoteTooOld)
+            errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
         return false;
     }
     if (!c.link.EnableChecksums(reply)) {

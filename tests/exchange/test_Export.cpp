@@ -363,3 +363,33 @@ TEST(XmlFileTest, ErrnoMapsToTheFileErrorCause) {
         EXPECT_EQ(f.GetCause(), CXmlFile::DiskFull);
     }
 }
+
+// Another program holding the database is told as such, not as a record that cannot be read.
+TEST_F(ExportTest, ADatabaseHeldByAnotherWriterIsNamedAsTheCause) {
+    qputenv("VELMOR_DB_BUSY_TIMEOUT_MS", "100");
+    struct Case {
+        const char* what;
+        const char* lock;
+        ExchangeKind kind;
+    };
+    const Case cases[] = {
+        {"a writer holds the write lock: marking waits in vain", "BEGIN IMMEDIATE",
+         ExchangeKind::Specifications},
+        {"a writer commits: even reading waits in vain", "BEGIN EXCLUSIVE", ExchangeKind::Protocols},
+    };
+    for (const Case& c : cases) {
+        notes.recorder.Clear();
+        const QList<qint32> ids = c.kind == ExchangeKind::Specifications ? QList<qint32>{SpecId("Drill")}
+                                                                         : QList<qint32>{ProtocolId("{G1}")};
+        CAdoDatabase holder;
+        ASSERT_TRUE(holder.Open(DataDir(), QStringLiteral("user2.db")));
+        ASSERT_TRUE(holder.Execute(QLatin1String(c.lock)));
+        EXPECT_FALSE(Export(c.kind, ids)) << c.what;
+        holder.Execute(QStringLiteral("ROLLBACK"));
+        ASSERT_FALSE(notes.recorder.messages.isEmpty()) << c.what;
+        EXPECT_TRUE(
+            notes.recorder.Last().startsWith(QStringLiteral("Database error: the database is in use")))
+            << c.what << ": " << notes.recorder.messages.join(QStringLiteral(" | ")).toStdString();
+    }
+    qunsetenv("VELMOR_DB_BUSY_TIMEOUT_MS");
+}
