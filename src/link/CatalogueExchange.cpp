@@ -4,9 +4,12 @@
 #include "exchange/XmlSupport.h"
 #include "link/DocumentTransfer.h"
 #include "link/LinkErrors.h"
+#include "link/LinkProtocol.h"
 #include "link/RS232.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+
+#include <QRegularExpression>
 
 namespace Catalogue {
 
@@ -102,6 +105,20 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     c.link.NotifyLinkStatus(LinkIcon::Connected);
     return true;
+}
+
+QString DescribeReply(const QString& detail, const TextLookup& lookup) {
+    const QString token = detail.trimmed();
+    static const QRegularExpression bare(QStringLiteral("^#[^#\\s]*#$"));
+    if (!bare.match(token).hasMatch())
+        return detail;
+    const LinkProtocol::Classification c = LinkProtocol::ClassifyReply(token);
+    QString text;
+    if (c.replyClass == LinkProtocol::Next)
+        text = FormatText(ExchangeText::Resolve(lookup, 60015), token);
+    else if (c.errorCode != 0)
+        text = ExchangeText::Resolve(lookup, c.errorCode);
+    return text.isEmpty() ? FormatText(ExchangeText::Resolve(lookup, 60016), token) : text;
 }
 
 void CloseLink(CRS232& link) {
@@ -310,7 +327,7 @@ CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows
                 ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Specifications, row.id, r.error,
                                 detail);
                 if (!ok)
-                    r.errorText = detail;
+                    r.errorText = DescribeReply(detail, m_lookup);
                 else
                     ++r.specificationsSent;
                 if (!ok || (r.cancelled = Cancelled()))
@@ -403,7 +420,7 @@ CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
             QString detail;
             ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Specifications, s.id, r.error, detail);
             if (!ok)
-                r.errorText = detail;
+                r.errorText = DescribeReply(detail, m_lookup);
             else
                 ++r.specificationsSent;
             if (!ok || (r.cancelled = Cancelled()))
@@ -417,7 +434,7 @@ CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
             QString detail;
             ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Protocols, row.id, r.error, detail);
             if (!ok)
-                r.errorText = detail;
+                r.errorText = DescribeReply(detail, m_lookup);
             else
                 ++r.protocolsSent;
             r.cancelled = Cancelled();

@@ -336,3 +336,35 @@ TEST(CatalogueOpenLink, OnlyAnOldRemoteComponentIsCalledTooOld) {
     }
     EXPECT_GT(silentAtVersion, 0) << "one of the silent testers stops at the version query";
 }
+
+TEST(CatalogueReplies, BareTokensBecomeSentencesAndWordsStay) {
+    const TextLookup lookup = [](qint32 id) {
+        switch (id) {
+        case 60015:
+            return QStringLiteral("wants more (%s)");
+        case 60016:
+            return QStringLiteral("unexpected: %s");
+        case LinkError::Error:
+            return QStringLiteral("the tester reported an error");
+        default:
+            return QString();
+        }
+    };
+    const struct {
+        const char* detail;
+        const char* shown;
+    } cases[] = {
+        {"#next#", "wants more (#next#)"},
+        {" #NEXT# ", "wants more (#NEXT#)"},
+        {"#error#", "the tester reported an error"},
+        {"#nocmd#", "unexpected: #nocmd#"}, // no text for it: named as unexpected, still not bare
+        {"#ok#", "unexpected: #ok#"},
+        {"#refused#", "unexpected: #refused#"},
+        {"low battery", "low battery"},
+        {"#error# disk full", "#error# disk full"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Catalogue::DescribeReply(QString::fromUtf8(c.detail), lookup), QString::fromUtf8(c.shown))
+            << c.detail;
+}
