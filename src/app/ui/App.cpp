@@ -5,6 +5,7 @@
 #include "app/WindowMessages.h"
 #include "app/ui/CatalogueDialogs.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/StartupProbe.h"
 #include "platform/Notifier.h"
 
 #include <QApplication>
@@ -68,6 +69,7 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
         return false;
     }
     m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
+    StartupProbe::Install(m_frame.get());
     m_frame->show();
     return true;
 }
