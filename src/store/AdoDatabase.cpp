@@ -3,6 +3,7 @@
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
 #include "store/JetFunctions.h"
+#include "store/NameOrder.h"
 #include "store/RecordStore.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <limits>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -165,6 +167,14 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
         return Fail(DbError::OpenConnection);
     }
     m_db = db;
+    if (create) {
+        // SQLite creates the file 0644; the data folder's group must be able to write it (the
+        // journal then gets the same rights).
+        const QByteArray name = QFile::encodeName(path);
+        struct stat st {};
+        if (::stat(name.constData(), &st) == 0)
+            ::chmod(name.constData(), (st.st_mode & 07777) | S_IRGRP | S_IWGRP);
+    }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, BusyTimeoutMs());
     sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
@@ -183,6 +193,11 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
         const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
         sqlite3_free(err);
         DriverError(rc, QStringLiteral("%1 (%2)").arg(msg, path));
+        Close();
+        return Fail(DbError::OpenConnection);
+    }
+    if (!NameOrder::PrepareConnection(m_db)) {
+        DriverError(sqlite3_errcode(m_db));
         Close();
         return Fail(DbError::OpenConnection);
     }
