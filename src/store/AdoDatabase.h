@@ -117,6 +117,7 @@ private:
     bool NeedConnection();
     bool NeedRow();
     const Value* Column(const QString& column, int* kind) const;
+    bool ReadDate(const QString& column, QDate& day, QTime& time);
     bool RunStatement(const QString& sql, std::unique_ptr<Recordset>& result, qint32 failNumber);
 
     sqlite3* m_db = nullptr;

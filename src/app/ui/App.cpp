@@ -6,6 +6,7 @@
 #include "app/WindowMessages.h"
 #include "app/ui/CatalogueDialogs.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/StartupProbe.h"
 #include "platform/Notifier.h"
 #include "store/TextFormat.h"
 #include "upgrade/DatabaseBackup.h"
@@ -76,6 +77,7 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
         return false;
     }
     m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
+    StartupProbe::Install(m_frame.get());
     m_frame->show();
     StartRollingBackup();
     return true;
