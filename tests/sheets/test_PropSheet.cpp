@@ -1,12 +1,14 @@
 // The device protocol sheet under the offscreen platform, on a real data folder.
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
+#include "sheets/ui/PVSheet.h"
 #include "sheets/ui/PropSheet.h"
 #include "store/AdoDatabase.h"
 #include "store/UserSchema.h"
 #include "support/TestSupport.h"
 
 #include <QLabel>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -140,6 +142,74 @@ private slots:
         notes->answer = CNotifier::Answer::Cancel;
         QVERIFY(!sheet.SaveAfterOk());
         QCOMPARE(Client(id), QStringLiteral("C"));
+    }
+    void theSpecificationSheetAssemblesItsPagesAndSaves() {
+        CAdoDatabase db;
+        QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+        QVERIFY(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name, StandardID, ClassID, TypID, "
+                                          "PartsUsed, TestSequenceID, WarningNotice, "
+                                          "IconSymbol, Description, ReviewPeriod) VALUES ('Pump', 5800, "
+                                          "5001, 5050, -1, 10603, 0, 'IDB_GERAET', "
+                                          "'Old', 12)")));
+        qint32 id = 0;
+        QVERIFY(db.GetNewId(id));
+        QVERIFY(db.Execute(QStringLiteral("INSERT INTO TypTestStepTab (TypenTabID, MeasNo, TypOrder, Limit, "
+                                          "GroupNo, Jacks) VALUES (%1, 101, 1, 0.3, 0, 0)")
+                               .arg(id)));
+        CPVSheet sheet(*doc, id);
+        QVERIFY(sheet.IsLoaded());
+        QStringList titles;
+        for (int i = 0; i < sheet.Tabs()->count(); ++i)
+            titles << sheet.Tabs()->tabText(i);
+        QCOMPARE(titles.size(), 6); // general, applied parts, classification, protective, sequence, steps
+        QCOMPARE(titles.last(), doc->Text(10821));
+        QVERIFY(sheet.Pages().FindPage(CSpecSheetPages::Role::Classification));
+        QVERIFY(!sheet.Pages().FindPage(CSpecSheetPages::Role::Cord));
+
+        // A typed description with an apostrophe goes in quoted; the warning notice toggles.
+        auto* general = qobject_cast<CPagePVParams*>(sheet.Tabs()->widget(0));
+        QVERIFY(general);
+        general->List()->setCurrentItem(general->List()->topLevelItem(4));
+        editor.typed = QStringLiteral("Bolt's pump");
+        general->OpenCurrent();
+        auto* protective = qobject_cast<CPagePVParams*>(sheet.Tabs()->widget(3));
+        QVERIFY(protective);
+        const int last = protective->List()->topLevelItemCount() - 1;
+        protective->List()->setCurrentItem(protective->List()->topLevelItem(last));
+        QTest::keyClick(protective->List(), Qt::Key_Return);
+        QCOMPARE(protective->List()->topLevelItem(last)->text(0), QString(QChar(0x221A)));
+        QVERIFY(sheet.Changed());
+        notes->answer = CNotifier::Answer::Ok;
+        QVERIFY(sheet.SaveAfterOk());
+        QVERIFY(db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab WHERE id = %1").arg(id)));
+        QString description;
+        qint32 warning = 0, sequence = 0;
+        QVERIFY(db.GetString(QStringLiteral("Description"), description));
+        QVERIFY(db.GetLong(QStringLiteral("WarningNotice"), warning));
+        QVERIFY(db.GetLong(QStringLiteral("TestSequenceID"), sequence));
+        QCOMPARE(description, QStringLiteral("Bolt's pump"));
+        QCOMPARE(warning, 1);
+        QCOMPARE(sequence, 10603);
+        QVERIFY(!db.IsNull(QStringLiteral("CreateDate")));
+    }
+
+    void aReviewPeriodThatIsNoNumberIsRefused() {
+        CAdoDatabase db;
+        QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+        QVERIFY(db.Execute(
+            QStringLiteral("INSERT INTO TypenTab (Name, StandardID, ReviewPeriod, IconSymbol) VALUES "
+                           "('Lead', 5800, 12, 'IDB_LEITUNG')")));
+        qint32 id = 0;
+        QVERIFY(db.GetNewId(id));
+        CPVSheet sheet(*doc, id);
+        QVERIFY(!sheet.Pages().FindPage(CSpecSheetPages::Role::Protective));
+        QVERIFY(!sheet.Pages().FindPage(CSpecSheetPages::Role::Sequence));
+        auto* general = qobject_cast<CPagePVParams*>(sheet.Tabs()->widget(0));
+        general->List()->setCurrentItem(general->List()->topLevelItem(6));
+        editor.typed = QStringLiteral("12, Name = 'x'");
+        general->OpenCurrent();
+        QVERIFY(notes->Last().contains(QStringLiteral("not a valid value")));
+        QVERIFY(sheet.Pages().SaveStatement().contains(QStringLiteral("ReviewPeriod = 12,")));
     }
 };
 
