@@ -77,9 +77,8 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
         return false;
     }
     m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
-    StartupProbe::Install(m_frame.get());
     m_frame->show();
-    StartRollingBackup();
+    StartupProbe::AfterFirstPaint(m_frame.get(), [this] { StartRollingBackup(); });
     return true;
 }
 
