@@ -118,6 +118,7 @@ private:
     bool ImportSpecifications(class CAdoDatabase& db, std::vector<SpecEntry>& specs, int& position,
                               Result& r);
     bool Cancelled() const { return m_cb.cancelled && m_cb.cancelled(); }
+    void RefuseSpecification(const QString& name, Result& r) const;
     void Title(qint32 id) const;
     void Range(int n) const;
     void Position(int n) const;

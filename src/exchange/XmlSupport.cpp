@@ -5,9 +5,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iconv.h>
 #include <new>
 #include <pugixml.hpp>
 #include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -79,73 +81,135 @@ int Utf8SequenceLength(const unsigned char* p, const unsigned char* end) {
     return n;
 }
 
-// The checks a document passes before it is parsed: UTF-8 only (a document in a legacy
-// code page would otherwise be read with its accented letters garbled), no NUL bytes,
-// and no line over the limit. Returns an empty text when the bytes are acceptable.
+// Converts all of `in` from a named encoding to UTF-8; false at the first byte sequence
+// that is not valid in that encoding, or when the encoding is unknown.
+bool ConvertToUtf8(const char* from, const QByteArray& in, QByteArray& out, bool& known) {
+    known = true;
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == iconv_t(-1)) {
+        known = false;
+        return false;
+    }
+    std::vector<char> buffer(std::size_t(in.size()) * 4 + 16);
+    char* src = const_cast<char*>(in.constData());
+    size_t srcLeft = size_t(in.size());
+    char* dst = buffer.data();
+    size_t dstLeft = buffer.size();
+    const bool ok = iconv(cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1) &&
+                    iconv(cd, nullptr, nullptr, &dst, &dstLeft) != size_t(-1);
+    iconv_close(cd);
+    out = QByteArray(buffer.data(), qsizetype(buffer.size() - dstLeft));
+    return ok;
+}
+
+// The encoding that the XML declaration names, lowered; empty when none is named.
+QByteArray DeclaredEncoding(const QByteArray& data) {
+    if (!data.startsWith("<?xml"))
+        return QByteArray();
+    const qsizetype declEnd = data.indexOf("?>");
+    if (declEnd < 0)
+        return QByteArray();
+    const QByteArray decl = data.left(declEnd).toLower();
+    const qsizetype at = decl.indexOf("encoding");
+    if (at < 0)
+        return QByteArray();
+    qsizetype q = at + 8;
+    while (q < decl.size() && (decl[q] == ' ' || decl[q] == '=' || decl[q] == '\t'))
+        ++q;
+    if (q >= decl.size() || (decl[q] != '"' && decl[q] != '\''))
+        return QByteArray();
+    const qsizetype close = decl.indexOf(decl[q], q + 1);
+    return close < 0 ? QByteArray() : decl.mid(q + 1, close - q - 1).trimmed();
+}
+
+// Brings a document to UTF-8: a byte order mark or the declaration names its encoding
+// (UTF-16 and the legacy code pages a declaration may name); without either it must be
+// UTF-8 already, which CheckDocumentBytes sees to. Returns the reason when it cannot.
+QString DecodeDocument(QByteArray& data) {
+    const char* from = nullptr;
+    QByteArray declared;
+    if (data.startsWith("\xEF\xBB\xBF")) {
+        data.remove(0, 3);
+        return QString();
+    }
+    if (data.startsWith(QByteArray("\xFF\xFE\0\0", 4)) || data.startsWith(QByteArray("\0\0\xFE\xFF", 4)))
+        from = "UTF-32";
+    else if (data.startsWith("\xFF\xFE") || data.startsWith("\xFE\xFF"))
+        from = "UTF-16";
+    else if (data.startsWith(QByteArray("<\0?\0", 4)))
+        from = "UTF-16LE";
+    else if (data.startsWith(QByteArray("\0<\0?", 4)))
+        from = "UTF-16BE";
+    else {
+        declared = DeclaredEncoding(data);
+        if (declared.isEmpty() || declared == "utf-8" || declared == "utf8")
+            return QString();
+        from = declared.constData();
+    }
+    QByteArray converted;
+    bool known = true;
+    if (!ConvertToUtf8(from, data, converted, known)) {
+        if (!known)
+            return QStringLiteral("The document declares the encoding \"%1\", which cannot be read here.")
+                .arg(QString::fromLatin1(declared));
+        return QStringLiteral("The document is not valid %1 (near byte %2).")
+            .arg(QString::fromLatin1(from).toUpper())
+            .arg(converted.size());
+    }
+    // iconv keeps a UTF-16 byte order mark as U+FEFF.
+    if (converted.startsWith("\xEF\xBB\xBF"))
+        converted.remove(0, 3);
+    data = std::move(converted);
+    return QString();
+}
+
+// The checks a document passes before it is parsed: UTF-8 (a document in a legacy code
+// page that does not say so would be read with its accented letters garbled) and no NUL
+// bytes. Line lengths are the writer's and the tester's concern: another tool may write a
+// well-formed document on one line. Returns an empty text when the bytes are acceptable.
 QString CheckDocumentBytes(const QByteArray& data) {
     const auto* begin = reinterpret_cast<const unsigned char*>(data.constData());
     const auto* end = begin + data.size();
-    if (data.startsWith("\xFE\xFF") || data.startsWith("\xFF\xFE") ||
-        data.startsWith(QByteArray("\0\0\xFE\xFF", 4)))
-        return QStringLiteral("The document is not encoded in UTF-8.");
-    bool nonAscii = false;
-    int line = 1;
-    const unsigned char* lineStart = begin;
     for (const unsigned char* p = begin; p < end;) {
         if (*p == 0)
             return QStringLiteral("The document holds a NUL byte at offset %1.").arg(p - begin);
-        if (*p == '\n') {
-            qsizetype bytes = p - lineStart;
-            if (bytes > 0 && p[-1] == '\r')
-                --bytes;
-            if (bytes > kXmlMaxLineBytes)
-                return QStringLiteral("Line %1 is %2 bytes long; a line may hold at most %3 bytes.")
-                    .arg(line)
-                    .arg(bytes)
-                    .arg(kXmlMaxLineBytes);
-            ++line;
-            lineStart = ++p;
-            continue;
-        }
         const int n = Utf8SequenceLength(p, end);
         if (n == 0)
             return QStringLiteral(
                        "The document is not valid UTF-8 (offset %1); it may be in a legacy encoding.")
                 .arg(p - begin);
-        nonAscii |= n > 1;
         p += n;
     }
-    qsizetype bytes = end - lineStart;
-    if (bytes > 0 && end[-1] == '\r')
-        --bytes;
-    if (bytes > kXmlMaxLineBytes)
-        return QStringLiteral("Line %1 is %2 bytes long; a line may hold at most %3 bytes.")
-            .arg(line)
-            .arg(bytes)
-            .arg(kXmlMaxLineBytes);
-    if (nonAscii) {
-        // Plain ASCII reads the same in every code page; anything else must be UTF-8.
-        const qsizetype declEnd = data.indexOf("?>");
-        if (data.startsWith("<?xml") && declEnd > 0) {
-            const QByteArray decl = data.left(declEnd).toLower();
-            const qsizetype at = decl.indexOf("encoding");
-            if (at >= 0) {
-                qsizetype q = at + 8;
-                while (q < decl.size() && (decl[q] == ' ' || decl[q] == '=' || decl[q] == '\t'))
-                    ++q;
-                if (q < decl.size() && (decl[q] == '"' || decl[q] == '\'')) {
-                    const char quote = decl[q];
-                    const qsizetype close = decl.indexOf(quote, q + 1);
-                    const QByteArray name = decl.mid(q + 1, close - q - 1);
-                    if (name != "utf-8" && name != "utf8")
-                        return QStringLiteral(
-                                   "The document declares the encoding \"%1\"; only UTF-8 is read.")
-                            .arg(QString::fromLatin1(name));
-                }
-            }
-        }
-    }
     return QString();
+}
+
+// A character reference to NUL ("&#0;", "&#x00;") would be decoded into a byte that ends
+// the value early, so "a&#0;b" would be read as "a". Each one is turned into a reference
+// to U+FFFF, a character no XML text may hold either, which GetAttribute refuses.
+void MarkNulReferences(QByteArray& data) {
+    qsizetype at = data.indexOf("&#");
+    if (at < 0)
+        return;
+    QByteArray out;
+    out.reserve(data.size());
+    qsizetype from = 0;
+    for (; at >= 0; at = data.indexOf("&#", at + 2)) {
+        qsizetype q = at + 2;
+        const bool hex = q < data.size() && (data[q] == 'x' || data[q] == 'X');
+        q += hex;
+        const qsizetype digits = q;
+        while (q < data.size() && data[q] == '0')
+            ++q;
+        if (q == digits || q >= data.size() || data[q] != ';')
+            continue;
+        out += QByteArrayView(data.constData() + from, at - from);
+        out += "&#xFFFF;";
+        from = q + 1;
+    }
+    if (from == 0)
+        return;
+    out += QByteArrayView(data.constData() + from, data.size() - from);
+    data = std::move(out);
 }
 
 } // namespace
@@ -481,7 +545,7 @@ QString CXmlSupport::Escape(const QString& text) {
     const qsizetype n = text.size();
     for (; i < n; ++i) {
         const char16_t c = text[i].unicode();
-        if (c == '&' || c == '<' || c == '>' || c == '"' || c == '\t' || c == '\n' || c == '\r')
+        if (c == '&' || c == '<' || c == '>' || c == '"' || c < 0x20)
             break;
     }
     if (i == n)
@@ -514,7 +578,9 @@ QString CXmlSupport::Escape(const QString& text) {
             out += QLatin1String("&#13;");
             break;
         default:
-            out += c;
+            // Other control characters are not allowed in XML at all; every reader, the
+            // tester's included, would refuse the whole document.
+            out += c.unicode() < 0x20 ? QChar(QLatin1Char(' ')) : c;
         }
     }
     return out;
@@ -627,14 +693,15 @@ bool CXmlSupport::LoadBytes(QByteArray data) {
     } catch (const std::bad_alloc&) {
         return Fail(XmlError::CreateDocument);
     }
-    if (data.startsWith(ByteOrderMark()))
-        data.remove(0, 3);
-    const QString refused = CheckDocumentBytes(data);
+    QString refused = DecodeDocument(data);
+    if (refused.isEmpty())
+        refused = CheckDocumentBytes(data);
     if (!refused.isEmpty()) {
         m_dom.reset();
         m_nodeText = refused.toStdString();
         return Fail(XmlError::Load);
     }
+    MarkNulReferences(data);
     const pugi::xml_parse_result result =
         m_dom->doc.load_buffer(data.constData(), size_t(data.size()), kParseFlags, pugi::encoding_utf8);
     QString reason;
@@ -734,6 +801,7 @@ bool CXmlSupport::NextNode() {
 
 bool CXmlSupport::GetAttribute(const QString& name, QString& value) {
     value.clear();
+    m_attributeRefused = false;
     const std::string probe = " " + name.toStdString() + "=\"";
     const std::size_t at = m_nodeText.find(probe);
     if (at == std::string::npos)
@@ -743,6 +811,12 @@ bool CXmlSupport::GetAttribute(const QString& name, QString& value) {
     if (end == std::string::npos)
         return Fail(XmlError::Attribute);
     value = Unescape(QByteArray::fromRawData(m_nodeText.data() + start, qsizetype(end - start)));
+    if (value.contains(QChar(0xFFFF))) {
+        // A NUL (see MarkNulReferences) or U+FFFF: no text may hold either.
+        value.replace(QChar(0xFFFF), QLatin1String("&#0;"));
+        m_attributeRefused = true;
+        return Fail(XmlError::Attribute);
+    }
     return true;
 }
 

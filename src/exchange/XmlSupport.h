@@ -104,7 +104,8 @@ struct XmlProtocol {
 //
 // Text values are escaped when written (&, <, >, " and the line breaks and tabs that
 // would otherwise be folded by the parser) and decoded when read, so a stored text
-// survives a round trip. A document without such characters is written exactly as the
+// survives a round trip. Other control characters, which XML does not allow, are written
+// as blanks. A document without such characters is written exactly as the
 // format's fixed lines show.
 class CXmlSupport {
 public:
@@ -197,7 +198,10 @@ public:
     // The value of attribute `name`, searched as " name=\"" in the current node's
     // serialized text: an attribute the node lacks is taken from its first descendant
     // that has it. Entities are decoded.
+    // A value holding a NUL character (written "&#0;") is refused with 31563; `value` then
+    // shows it with "&#0;" in its place and AttributeRefused() is true.
     bool GetAttribute(const QString& name, QString& value);
+    bool AttributeRefused() const { return m_attributeRefused; }
 
     // The current node's serialized XML text, or the parser's reason after a failed load.
     QString GetNodeText() const { return QString::fromUtf8(m_nodeText); }
@@ -244,4 +248,5 @@ private:
     std::string m_nodeText;
     QString m_query;
     qint32 m_lastError = 0;
+    bool m_attributeRefused = false;
 };

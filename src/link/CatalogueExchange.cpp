@@ -90,6 +90,10 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     if (!c.link.CheckRemoteVersion(c.minimumRemoteVersion)) {
         error = c.link.GetErrorCode();
+        // A tester that refuses the version query of its remote component has none the
+        // program can work with; without a code the failure would show no headline.
+        if (error == 0)
+            error = LinkError::RemoteTooOld;
         errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
         return false;
     }
