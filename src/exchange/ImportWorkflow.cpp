@@ -179,15 +179,17 @@ void CImportWorkflow::Step(qint32 id, const QString& arg) const {
 bool CImportWorkflow::Preview(ExchangeKind kind, bool useQuery, PreviewList& list, qint32& error,
                               QString& errorText) {
     const bool ok = RunPreview(kind, useQuery, list, error, errorText);
-    if (m_cb.previewFinished)
-        m_cb.previewFinished(ok, error, errorText);
+    WorkflowResult r;
+    r.ok = ok;
+    r.error = error;
+    r.errorText = errorText;
+    m_cb.Finished(r);
     return ok;
 }
 
 CImportWorkflow::Result CImportWorkflow::Import(ExchangeKind kind, const std::vector<PreviewRow>& marked) {
     const Result r = RunImport(kind, marked);
-    if (m_cb.finished)
-        m_cb.finished(r);
+    m_cb.Finished(r);
     return r;
 }
 

@@ -280,6 +280,18 @@ void CSendWorker::Advance() {
 }
 
 CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows) {
+    const Result r = RunSpecifications(rows);
+    m_cb.Finished(r);
+    return r;
+}
+
+CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
+    const Result r = RunProtocols(rows);
+    m_cb.Finished(r);
+    return r;
+}
+
+CSendWorker::Result CSendWorker::RunSpecifications(const std::vector<Row>& rows) {
     Result r;
     m_position = 0;
     if (m_cb.title)
@@ -328,7 +340,7 @@ CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows
     return r;
 }
 
-CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
+CSendWorker::Result CSendWorker::RunProtocols(const std::vector<Row>& rows) {
     Result r;
     m_position = 0;
     if (m_cb.title)

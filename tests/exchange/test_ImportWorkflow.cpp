@@ -23,11 +23,10 @@ protected:
         cb.range = [this](int r) { range = r; };
         cb.position = [this](int p) { position = p; };
         cb.cancelled = std::move(cancelled);
-        cb.previewFinished = [this](bool ok, qint32, const QString&) {
-            ends << (ok ? "preview ok" : "preview failed");
-        };
-        cb.finished = [this](const CImportWorkflow::Result& r) {
-            ends << (r.ok ? "import ok" : "import failed");
+        cb.finished = [this](const WorkflowResult& r) {
+            // Called at the end of the preview, then of the import.
+            ends << QStringLiteral("%1 %2").arg(ends.isEmpty() ? "preview" : "import",
+                                                r.ok ? "ok" : "failed");
         };
         w.SetCallbacks(cb);
         w.SetTextLookup(std::move(lookup));

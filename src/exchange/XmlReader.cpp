@@ -1,9 +1,6 @@
-#include "exchange/XmlSupport.h"
+#include "exchange/XmlReader.h"
 
 #include <QFile>
-#include <QIODevice>
-#include <charconv>
-#include <cmath>
 #include <cstring>
 #include <iconv.h>
 #include <new>
@@ -13,36 +10,8 @@
 
 namespace {
 
-const QString kDeclaration = QStringLiteral("<?xml version=\"1.0\" encoding=\"utf-8\"?>");
-const QString kComment = QStringLiteral("<!-- VELMOR 740ST Database Protocol 2.0 -->");
-
 constexpr unsigned kParseFlags =
     pugi::parse_default | pugi::parse_declaration | pugi::parse_comments | pugi::parse_pi;
-
-// Appends ` name="value"` with the value escaped.
-void Attr(QString& line, const char* name, const QString& value) {
-    line += QLatin1Char(' ');
-    line += QLatin1String(name);
-    line += QLatin1String("=\"");
-    line += CXmlSupport::Escape(value);
-    line += QLatin1Char('"');
-}
-
-void Attr(QString& line, const char* name, qint32 value) {
-    line += QLatin1Char(' ');
-    line += QLatin1String(name);
-    line += QLatin1String("=\"");
-    line += QString::number(value);
-    line += QLatin1Char('"');
-}
-
-void Attr(QString& line, const char* name, double value, int decimals) {
-    line += QLatin1Char(' ');
-    line += QLatin1String(name);
-    line += QLatin1String("=\"");
-    line += CXmlSupport::Fixed(value, decimals);
-    line += QLatin1Char('"');
-}
 
 struct StringWriter : pugi::xml_writer {
     std::string out;
@@ -214,379 +183,16 @@ void MarkNulReferences(QByteArray& data) {
 
 } // namespace
 
-struct CXmlSupport::Dom {
+struct CXmlReader::Dom {
     pugi::xml_document doc;
     bool indexed[2] = {false, false};
     std::unordered_map<std::string, pugi::xml_node_struct*> byKey[2]; // 0: Name, 1: GUID
 };
 
-CXmlSupport::CXmlSupport() = default;
-CXmlSupport::~CXmlSupport() = default;
+CXmlReader::CXmlReader() = default;
+CXmlReader::~CXmlReader() = default;
 
-// ---------------------------------------------------------------- writer
-
-void CXmlSupport::ClearLines() {
-    m_lines.clear();
-    m_cursor = 0;
-}
-
-void CXmlSupport::AddHeader() {
-    m_lines << kDeclaration << kComment << QStringLiteral("<Tables>");
-}
-
-void CXmlSupport::AddFooter() {
-    m_lines << QStringLiteral("</Tables>");
-}
-
-void CXmlSupport::BeginSpecifications() {
-    m_lines << QStringLiteral(" <Specifications>");
-}
-void CXmlSupport::EndSpecifications() {
-    m_lines << QStringLiteral(" </Specifications>");
-}
-void CXmlSupport::EndSpecification() {
-    m_lines << QStringLiteral("  </Specification>");
-}
-void CXmlSupport::BeginAppliedParts() {
-    m_lines << QStringLiteral("   <AppliedParts>");
-}
-void CXmlSupport::EndAppliedParts() {
-    m_lines << QStringLiteral("   </AppliedParts>");
-}
-void CXmlSupport::BeginVisualSteps() {
-    m_lines << QStringLiteral("   <VisualSteps>");
-}
-void CXmlSupport::EndVisualSteps() {
-    m_lines << QStringLiteral("   </VisualSteps>");
-}
-void CXmlSupport::BeginTestSteps() {
-    m_lines << QStringLiteral("   <TestSteps>");
-}
-void CXmlSupport::EndTestSteps() {
-    m_lines << QStringLiteral("   </TestSteps>");
-}
-void CXmlSupport::BeginFunctionalSteps() {
-    m_lines << QStringLiteral("   <FunctionalSteps>");
-}
-void CXmlSupport::EndFunctionalSteps() {
-    m_lines << QStringLiteral("   </FunctionalSteps>");
-}
-void CXmlSupport::BeginProtocols() {
-    m_lines << QStringLiteral(" <Protocols>");
-}
-void CXmlSupport::EndProtocols() {
-    m_lines << QStringLiteral(" </Protocols>");
-}
-void CXmlSupport::EndProtocol() {
-    m_lines << QStringLiteral("  </Protocol>");
-}
-void CXmlSupport::BeginVisualRefs() {
-    m_lines << QStringLiteral("   <VisualRefs>");
-}
-void CXmlSupport::EndVisualRefs() {
-    m_lines << QStringLiteral("   </VisualRefs>");
-}
-void CXmlSupport::BeginTestRefs() {
-    m_lines << QStringLiteral("   <TestRefs>");
-}
-void CXmlSupport::EndTestRefs() {
-    m_lines << QStringLiteral("   </TestRefs>");
-}
-void CXmlSupport::BeginFunctionalRefs() {
-    m_lines << QStringLiteral("   <FunctionalRefs>");
-}
-void CXmlSupport::EndFunctionalRefs() {
-    m_lines << QStringLiteral("   </FunctionalRefs>");
-}
-
-void CXmlSupport::AddSpecification(const XmlSpecification& s) {
-    QString line;
-    line.reserve(1024);
-    line += QLatin1String("  <Specification");
-    Attr(line, "Name", s.name);
-    Attr(line, "StandardID", s.standardId);
-    Attr(line, "ClassID", s.classId);
-    Attr(line, "Manufacturer", s.manufacturer);
-    Attr(line, "Description", s.description);
-    Attr(line, "ReviewPeriod", s.reviewPeriod);
-    Attr(line, "TypID", s.typId);
-    Attr(line, "MeasMethodID", s.measMethodId);
-    Attr(line, "TestSequenceID", s.testSequenceId);
-    Attr(line, "CordLength", s.cordLength, 1);
-    Attr(line, "NominalPower", s.nominalPower);
-    Attr(line, "AllPe", s.allPe);
-    Attr(line, "IsoMeas", s.isoMeas);
-    Attr(line, "MainsSeparation", s.mainsSeparation);
-    Attr(line, "PowerPhase", s.powerPhase);
-    Attr(line, "WarningNotice", s.warningNotice);
-    Attr(line, "PartsUsed", s.partsUsed < 0 ? -s.partsUsed : s.partsUsed);
-    Attr(line, "Run", s.run);
-    Attr(line, "Parameter", s.parameter);
-    Attr(line, "IconSymbol", s.iconSymbol);
-    Attr(line, "Bitmap", s.bitmap);
-    Attr(line, "ExportImport", s.exportImport);
-    Attr(line, "ExternalUse", s.externalUse);
-    Attr(line, "CreateDate", s.createDate);
-    Attr(line, "CreateTime", s.createTime);
-    Attr(line, "GUID", s.guid);
-    Attr(line, "VoltageAccessiblePart", s.voltageAccessiblePart);
-    Attr(line, "FunctionEarth", s.functionEarth);
-    Attr(line, "VoltageSignalIO", s.voltageSignalIO);
-    Attr(line, "AccessibleParts", s.accessibleParts);
-    Attr(line, "PhaseReverseEnable", s.phaseReverseEnable);
-    Attr(line, "TotalPabl", s.totalPabl);
-    Attr(line, "UseExtraPolation", s.useExtraPolation);
-    line += QLatin1Char('>');
-    m_lines << line;
-}
-
-void CXmlSupport::AddAppliedPart(qint32 groupNo, qint32 appliedPartId, qint32 jacks,
-                                 const QString& description) {
-    QString line = QStringLiteral("    <AppliedPart");
-    Attr(line, "GroupNo", groupNo);
-    Attr(line, "AppliedPartID", appliedPartId);
-    Attr(line, "Jacks", jacks);
-    Attr(line, "Description", description);
-    line += QLatin1String("></AppliedPart>");
-    m_lines << line;
-}
-
-void CXmlSupport::AddVisualStep(qint32 refNo, qint32 textId, const QString& text) {
-    QString line = QStringLiteral("    <VisualStep");
-    Attr(line, "RefNo", refNo);
-    Attr(line, "TextID", textId);
-    Attr(line, "Text", text);
-    line += QLatin1String("></VisualStep>");
-    m_lines << line;
-}
-
-void CXmlSupport::AddTestStep(qint32 refNo, qint32 measNo, qint32 mainOrder, qint32 typOrder, qint32 groupNo,
-                              double limit, qint32 jacks) {
-    QString line = QStringLiteral("    <TestStep");
-    Attr(line, "RefNo", refNo);
-    Attr(line, "MeasNo", measNo);
-    Attr(line, "MainOrder", mainOrder);
-    Attr(line, "TypOrder", typOrder);
-    Attr(line, "GroupNo", groupNo);
-    Attr(line, "Limit", limit, 4);
-    Attr(line, "Jacks", jacks);
-    line += QLatin1String("></TestStep>");
-    m_lines << line;
-}
-
-void CXmlSupport::AddFunctionalStep(qint32 refNo, const QString& text, qint32 useLimitsId, double lowLimit,
-                                    double highLimit) {
-    QString line = QStringLiteral("    <FunctionalStep");
-    Attr(line, "RefNo", refNo);
-    Attr(line, "Text", text);
-    Attr(line, "UseLimitsID", useLimitsId);
-    Attr(line, "LowLimit", lowLimit, 4);
-    Attr(line, "HighLimit", highLimit, 4);
-    line += QLatin1String("></FunctionalStep>");
-    m_lines << line;
-}
-
-namespace {
-QString ProtocolLine(const XmlProtocol& p, bool withSpecification) {
-    QString line;
-    line.reserve(1024);
-    line += QLatin1String("  <Protocol");
-    Attr(line, "Device", p.device);
-    Attr(line, "SpecificationName", p.specificationName);
-    if (withSpecification)
-        Attr(line, "SpecificationGUID", p.specificationGuid);
-    Attr(line, "TestResultID", p.testResultId);
-    Attr(line, "TestDate", p.testDate);
-    Attr(line, "TestTime", p.testTime);
-    Attr(line, "FirstTestDate", p.firstTestDate);
-    Attr(line, "NextTestDate", p.nextTestDate);
-    Attr(line, "Operator", p.op);
-    Attr(line, "NominalVoltage", p.nominalVoltage);
-    Attr(line, "Manufacturer", p.manufacturer);
-    Attr(line, "Description", p.description);
-    Attr(line, "Serial", p.serial);
-    Attr(line, "Client", p.client);
-    Attr(line, "Location", p.location);
-    Attr(line, "Department", p.department);
-    Attr(line, "Room", p.room);
-    Attr(line, "Costs", p.costs);
-    Attr(line, "Comment", p.comment);
-    Attr(line, "ExportImport", p.exportImport);
-    Attr(line, "ExternalUse", p.externalUse);
-    Attr(line, "TesterName", p.testerName);
-    Attr(line, "TesterSerial", p.testerSerial);
-    Attr(line, "TesterSW", p.testerSW);
-    Attr(line, "GUID", p.guid);
-    Attr(line, "City", p.city);
-    Attr(line, "Street", p.street);
-    Attr(line, "ReviewPeriod", p.reviewPeriod);
-    Attr(line, "DutClass", p.dutClass);
-    Attr(line, "UseExtraPolation", p.useExtraPolation);
-    line += QLatin1Char('>');
-    return line;
-}
-
-QString ResultLine(const char* element, qint32 refNo, double measValue, qint32 result, double firstValue) {
-    QString line = QStringLiteral("    <") + QLatin1String(element);
-    Attr(line, "RefNo", refNo);
-    Attr(line, "MeasValue", measValue, 4);
-    Attr(line, "Result", result);
-    Attr(line, "FirstValue", firstValue, 4);
-    line += QLatin1String("></") + QLatin1String(element) + QLatin1Char('>');
-    return line;
-}
-} // namespace
-
-void CXmlSupport::AddProtocolWithSpecification(const XmlProtocol& p) {
-    m_lines << ProtocolLine(p, true);
-}
-
-void CXmlSupport::AddProtocol(const XmlProtocol& p) {
-    m_lines << ProtocolLine(p, false);
-}
-
-void CXmlSupport::AddVisualRef(qint32 refNo, qint32 result) {
-    QString line = QStringLiteral("    <VisualRef");
-    Attr(line, "RefNo", refNo);
-    Attr(line, "Result", result);
-    line += QLatin1String("></VisualRef>");
-    m_lines << line;
-}
-
-void CXmlSupport::AddTestRef(qint32 refNo, double measValue, qint32 result, double firstValue) {
-    m_lines << ResultLine("TestRef", refNo, measValue, result, firstValue);
-}
-
-void CXmlSupport::AddFunctionalRef(qint32 refNo, double measValue, qint32 result, double firstValue) {
-    m_lines << ResultLine("FunctionalRef", refNo, measValue, result, firstValue);
-}
-
-void CXmlSupport::AddSpecificationEntry(const QString& name, const QString& standard,
-                                        const QString& description, const QString& createDate,
-                                        const QString& createTime, const QString& guid) {
-    QString line = QStringLiteral("  <Specification");
-    Attr(line, "Name", name);
-    Attr(line, "Standard", standard);
-    Attr(line, "Description", description);
-    Attr(line, "CreateDate", createDate);
-    Attr(line, "CreateTime", createTime);
-    Attr(line, "GUID", guid);
-    line += QLatin1String("></Specification>");
-    m_lines << line;
-}
-
-void CXmlSupport::AddProtocolEntry(const QString& device, const QString& specificationName,
-                                   const QString& description, const QString& client, const QString& testDate,
-                                   const QString& testTime, const QString& testResult, const QString& guid) {
-    QString line = QStringLiteral("  <Protocol");
-    Attr(line, "Device", device);
-    Attr(line, "SpecificationName", specificationName);
-    Attr(line, "Description", description);
-    Attr(line, "Client", client);
-    Attr(line, "TestDate", testDate);
-    Attr(line, "TestTime", testTime);
-    Attr(line, "TestResult", testResult);
-    Attr(line, "GUID", guid);
-    line += QLatin1String("></Protocol>");
-    m_lines << line;
-}
-
-bool CXmlSupport::NextLine(QString& line) {
-    if (m_cursor >= m_lines.size()) {
-        line = QStringLiteral("#EOF#");
-        return false;
-    }
-    line = m_lines[m_cursor++];
-    return true;
-}
-
-bool CXmlSupport::LinesFit(int* badLine, int* badBytes) const {
-    for (int i = 0; i < m_lines.size(); ++i) {
-        const QString& line = m_lines[i];
-        // Three bytes per UTF-16 unit is the most UTF-8 needs; only long lines are converted.
-        if (line.size() * 3 <= kXmlMaxLineBytes)
-            continue;
-        const qsizetype bytes = line.toUtf8().size();
-        if (bytes > kXmlMaxLineBytes) {
-            if (badLine)
-                *badLine = i;
-            if (badBytes)
-                *badBytes = int(bytes);
-            return false;
-        }
-    }
-    return true;
-}
-
-bool CXmlSupport::EncodeLine(const QString& line, QByteArray& out) {
-    out = line.toUtf8();
-    if (out.size() > kXmlMaxLineBytes) {
-        out.clear();
-        return false;
-    }
-    out += "\r\n";
-    return true;
-}
-
-bool CXmlSupport::WriteLine(QIODevice& file, const QString& line) {
-    QByteArray bytes;
-    if (!EncodeLine(line, bytes))
-        return false;
-    return file.write(bytes) == bytes.size();
-}
-
-const QByteArray& CXmlSupport::ByteOrderMark() {
-    static const QByteArray bom("\xEF\xBB\xBF");
-    return bom;
-}
-
-QString CXmlSupport::Escape(const QString& text) {
-    qsizetype i = 0;
-    const qsizetype n = text.size();
-    for (; i < n; ++i) {
-        const char16_t c = text[i].unicode();
-        if (c == '&' || c == '<' || c == '>' || c == '"' || c < 0x20)
-            break;
-    }
-    if (i == n)
-        return text;
-    QString out = text.left(i);
-    out.reserve(n + 16);
-    for (; i < n; ++i) {
-        const QChar c = text[i];
-        switch (c.unicode()) {
-        case '&':
-            out += QLatin1String("&amp;");
-            break;
-        case '<':
-            out += QLatin1String("&lt;");
-            break;
-        case '>':
-            out += QLatin1String("&gt;");
-            break;
-        case '"':
-            out += QLatin1String("&quot;");
-            break;
-        // The parser folds raw line breaks and tabs in attribute values into blanks.
-        case '\t':
-            out += QLatin1String("&#9;");
-            break;
-        case '\n':
-            out += QLatin1String("&#10;");
-            break;
-        case '\r':
-            out += QLatin1String("&#13;");
-            break;
-        default:
-            // Other control characters are not allowed in XML at all; every reader, the
-            // tester's included, would refuse the whole document.
-            out += c.unicode() < 0x20 ? QChar(QLatin1Char(' ')) : c;
-        }
-    }
-    return out;
-}
-
-QString CXmlSupport::Unescape(const QByteArray& utf8) {
+QString CXmlReader::Unescape(const QByteArray& utf8) {
     if (!utf8.contains('&'))
         return QString::fromUtf8(utf8);
     QByteArray out;
@@ -634,15 +240,7 @@ QString CXmlSupport::Unescape(const QByteArray& utf8) {
     return QString::fromUtf8(out);
 }
 
-QString CXmlSupport::Fixed(double value, int decimals) {
-    char buf[512];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    if (r.ec != std::errc())
-        return QString::asprintf("%.*f", decimals, value);
-    return QString::fromLatin1(buf, r.ptr - buf);
-}
-
-QString CXmlSupport::XPathLiteral(const QString& text) {
+QString CXmlReader::XPathLiteral(const QString& text) {
     if (!text.contains(QLatin1Char('\'')))
         return QLatin1Char('\'') + text + QLatin1Char('\'');
     if (!text.contains(QLatin1Char('"')))
@@ -660,14 +258,12 @@ QString CXmlSupport::XPathLiteral(const QString& text) {
     return QStringLiteral("concat(%1)").arg(parts.join(QLatin1Char(',')));
 }
 
-// ---------------------------------------------------------------- reader
-
-bool CXmlSupport::Fail(qint32 number) {
+bool CXmlReader::Fail(qint32 number) {
     m_lastError = number;
     return false;
 }
 
-bool CXmlSupport::Load(const QString& path) {
+bool CXmlReader::Load(const QString& path) {
     Close();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -682,12 +278,12 @@ bool CXmlSupport::Load(const QString& path) {
     return LoadBytes(std::move(data));
 }
 
-bool CXmlSupport::LoadBuffer(const QByteArray& data) {
+bool CXmlReader::LoadBuffer(const QByteArray& data) {
     Close();
     return LoadBytes(data);
 }
 
-bool CXmlSupport::LoadBytes(QByteArray data) {
+bool CXmlReader::LoadBytes(QByteArray data) {
     try {
         m_dom = std::make_unique<Dom>();
     } catch (const std::bad_alloc&) {
@@ -731,27 +327,27 @@ bool CXmlSupport::LoadBytes(QByteArray data) {
     return true;
 }
 
-void CXmlSupport::Close() {
+void CXmlReader::Close() {
     ReleaseNodes();
     m_record = nullptr;
     m_loaded = false;
     m_dom.reset();
 }
 
-void CXmlSupport::ReleaseNodes() {
+void CXmlReader::ReleaseNodes() {
     m_nodes.clear();
     m_index = 0;
     m_nodeText.clear();
 }
 
-void CXmlSupport::SetCurrent(std::size_t index) {
+void CXmlReader::SetCurrent(std::size_t index) {
     m_index = index;
     StringWriter writer;
     pugi::xml_node(m_nodes[index]).print(writer, "", pugi::format_raw);
     m_nodeText = std::move(writer.out);
 }
 
-bool CXmlSupport::SelectNode(const QString& query) {
+bool CXmlReader::SelectNode(const QString& query) {
     m_query = query;
     ReleaseNodes();
     if (!m_loaded)
@@ -769,7 +365,7 @@ bool CXmlSupport::SelectNode(const QString& query) {
     return true;
 }
 
-bool CXmlSupport::SelectNodes(const QString& query) {
+bool CXmlReader::SelectNodes(const QString& query) {
     m_query = query;
     ReleaseNodes();
     if (!m_loaded)
@@ -789,7 +385,7 @@ bool CXmlSupport::SelectNodes(const QString& query) {
     return true;
 }
 
-bool CXmlSupport::NextNode() {
+bool CXmlReader::NextNode() {
     if (m_index + 1 >= m_nodes.size()) {
         m_index = m_nodes.size();
         m_nodeText.clear();
@@ -799,7 +395,7 @@ bool CXmlSupport::NextNode() {
     return true;
 }
 
-bool CXmlSupport::GetAttribute(const QString& name, QString& value) {
+bool CXmlReader::GetAttribute(const QString& name, QString& value) {
     value.clear();
     m_attributeRefused = false;
     const std::string probe = " " + name.toStdString() + "=\"";
@@ -820,7 +416,7 @@ bool CXmlSupport::GetAttribute(const QString& name, QString& value) {
     return true;
 }
 
-bool CXmlSupport::SelectIndexed(bool specification, const QString& key) {
+bool CXmlReader::SelectIndexed(bool specification, const QString& key) {
     const int slot = specification ? 0 : 1;
     m_query = specification
                   ? QStringLiteral("/Tables/Specifications/Specification[@Name=%1]").arg(XPathLiteral(key))
@@ -851,15 +447,15 @@ bool CXmlSupport::SelectIndexed(bool specification, const QString& key) {
     return true;
 }
 
-bool CXmlSupport::SelectSpecification(const QString& name) {
+bool CXmlReader::SelectSpecification(const QString& name) {
     return SelectIndexed(true, name);
 }
 
-bool CXmlSupport::SelectProtocol(const QString& guid) {
+bool CXmlReader::SelectProtocol(const QString& guid) {
     return SelectIndexed(false, guid);
 }
 
-bool CXmlSupport::SelectProtocol(const QString& guid, const QString& testDate, const QString& testTime) {
+bool CXmlReader::SelectProtocol(const QString& guid, const QString& testDate, const QString& testTime) {
     if (!SelectIndexed(false, guid))
         return false;
     const std::string date = testDate.toStdString(), time = testTime.toStdString();
@@ -881,7 +477,7 @@ bool CXmlSupport::SelectProtocol(const QString& guid, const QString& testDate, c
     return true;
 }
 
-bool CXmlSupport::SelectItems(const char* group, const char* item) {
+bool CXmlReader::SelectItems(const char* group, const char* item) {
     ReleaseNodes();
     if (!m_loaded)
         return Fail(XmlError::NotLoaded);
