@@ -319,6 +319,11 @@ void CSimTester::OnCommand(const QByteArray& line) {
     if (upper.startsWith(QLatin1String(":TRANSFER:FILE "))) {
         m_selectedPath = arg(15);
         m_put = false;
+        if (m_options.refuseRemoteVersion &&
+            CSimCatalog::NormalizePath(m_selectedPath).endsWith(QLatin1String("\\remote.dll"))) {
+            Reply("#error# no remote component");
+            return;
+        }
         Reply("#NULL#");
         return;
     }

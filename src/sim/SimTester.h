@@ -22,6 +22,7 @@ struct SimOptions {
     QString serial = QStringLiteral("740-000123");
     bool busy = false;
     bool initFail = false;
+    bool refuseRemoteVersion = false; // answer the selection of Remote.dll with "#error#"
     QStringList refuse;
     int silentAfter = -1;
     bool corruptChecksum = false;

@@ -65,6 +65,8 @@ int main(int argc, char* argv[]) {
          QStringLiteral("TEXT")},
         {QStringLiteral("busy"), QStringLiteral("Fault: answer #inuse# to every connection attempt.")},
         {QStringLiteral("initfail"), QStringLiteral("Fault: answer #initfail# when entering remote mode.")},
+        {QStringLiteral("refuse-remote-version"),
+         QStringLiteral("Fault: refuse the version query of the remote component (\\%SYSTEM%\\Remote.dll).")},
         {QStringLiteral("refuse"),
          QStringLiteral("Fault: refuse the check of this specification name or device "
                         "(may be repeated)."),
@@ -109,6 +111,7 @@ int main(int argc, char* argv[]) {
         o.serial = p.value(QStringLiteral("serial"));
     o.busy = p.isSet(QStringLiteral("busy"));
     o.initFail = p.isSet(QStringLiteral("initfail"));
+    o.refuseRemoteVersion = p.isSet(QStringLiteral("refuse-remote-version"));
     o.refuse = p.values(QStringLiteral("refuse"));
     o.silentAfter = IntOption(p, QStringLiteral("silent-after"), -1, ok);
     o.corruptChecksum = p.isSet(QStringLiteral("corrupt-checksum"));
