@@ -27,14 +27,25 @@ QDateTime ReadDate(CAdoDatabase& db, const char* column) {
 } // namespace
 
 const std::vector<CProtocolMasterData::Field>& CProtocolMasterData::FieldTable() {
-    static const std::vector<Field> table = {
-        {30806, QStringLiteral("Serial"), 20},      {10003, QStringLiteral("Manufacturer"), 20},
-        {10005, QStringLiteral("Description"), 20}, {30859, QStringLiteral("Client"), 20},
-        {30906, QStringLiteral("City"), 30},        {30907, QStringLiteral("Street"), 30},
-        {30807, QStringLiteral("Location"), 20},    {30809, QStringLiteral("Department"), 20},
-        {30808, QStringLiteral("Room"), 20},        {30810, QStringLiteral("Costs"), 20},
-        {18, QStringLiteral("Comment"), 128},
-    };
+    static const std::vector<Field> table = [] {
+        const struct {
+            qint32 label;
+            const char* column;
+            int max;
+        } rows[] = {{30806, "Serial", 20},   {10003, "Manufacturer", 20}, {10005, "Description", 20},
+                    {30859, "Client", 20},   {30906, "City", 30},         {30907, "Street", 30},
+                    {30807, "Location", 20}, {30809, "Department", 20},   {30808, "Room", 20},
+                    {30810, "Costs", 20},    {18, "Comment", 128}};
+        std::vector<Field> fields;
+        for (const auto& r : rows) {
+            Field f;
+            f.labelTextId = r.label;
+            f.column = QString::fromLatin1(r.column);
+            f.maxLength = r.max;
+            fields.push_back(f);
+        }
+        return fields;
+    }();
     return table;
 }
 

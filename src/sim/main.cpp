@@ -78,7 +78,8 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("slow"), QStringLiteral("Fault: wait MS milliseconds before every reply."),
          QStringLiteral("MS")},
         {QStringLiteral("pace"),
-         QStringLiteral("Pace bytes in both directions at the line speed (8E1, 11 bits).")},
+         QStringLiteral("Pace bytes in both directions at the line speed (8E1, 11 bits a byte); with --log, "
+                        "log each uploaded block's line time and cycle time.")},
         {QStringLiteral("refuse-file"),
          QStringLiteral("Fault: refuse the file whose tester path ends with PATH (may be repeated)."),
          QStringLiteral("PATH")},

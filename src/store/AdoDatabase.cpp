@@ -112,6 +112,24 @@ bool CAdoDatabase::Fail(qint32 number) {
     return false;
 }
 
+bool CAdoDatabase::FailFor(int code, qint32 number) {
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Fail(DbError::Busy);
+    case SQLITE_READONLY:
+        return Fail(DbError::ReadOnly);
+    case SQLITE_CANTOPEN:
+        // The journal cannot be made beside a file that exists: the folder is read-only.
+        if (number != DbError::OpenConnection)
+            return Fail(DbError::ReadOnly);
+        break;
+    default:
+        break;
+    }
+    return Fail(number);
+}
+
 void CAdoDatabase::DriverError(int code, const QString& description) {
     const QString desc =
         description.isEmpty() && m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : description;
@@ -194,7 +212,7 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
         sqlite3_free(err);
         DriverError(rc, QStringLiteral("%1 (%2)").arg(msg, path));
         Close();
-        return Fail(DbError::OpenConnection);
+        return FailFor(rc, DbError::OpenConnection);
     }
     if (!NameOrder::PrepareConnection(m_db)) {
         DriverError(sqlite3_errcode(m_db));
@@ -232,7 +250,7 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
     int rc = sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &stmt, &tail);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(failNumber);
+        return FailFor(rc, failNumber);
     }
     if (!stmt) { // only blanks or a comment
         result = std::make_unique<Recordset>();
@@ -252,7 +270,7 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
     if (rc != SQLITE_DONE) {
         DriverError(rc);
         sqlite3_finalize(stmt);
-        return Fail(failNumber);
+        return FailFor(rc, failNumber);
     }
     sqlite3_finalize(stmt);
     // A second statement in one text is not run; Jet would refuse it as well.
@@ -619,7 +637,7 @@ bool CAdoDatabase::BeginTrans() {
     const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(DbError::BeginTrans);
+        return FailFor(rc, DbError::BeginTrans);
     }
     return true;
 }
@@ -630,7 +648,7 @@ bool CAdoDatabase::CommitTrans() {
     const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(DbError::CommitTrans);
+        return FailFor(rc, DbError::CommitTrans);
     }
     return true;
 }
