@@ -25,6 +25,7 @@ CFileListDialog::CFileListDialog(CVELMOR740PCRemoteDoc& doc, const QString& head
     const int widths[] = {120, 70, 135, 105};
     for (int c = 0; c < 4; ++c)
         m_list->setColumnWidth(c, widths[c]);
+    m_list->horizontalHeader()->setStretchLastSection(true);
     for (int r = 0; r < int(rows.size()); ++r) {
         const auto& row = rows[std::size_t(r)];
         const QString cells[] = {row.file, row.size, row.packageVersion, row.testerVersion};
@@ -42,5 +43,6 @@ CFileListDialog::CFileListDialog(CVELMOR740PCRemoteDoc& doc, const QString& head
     layout->addWidget(head);
     layout->addWidget(m_list, 1);
     layout->addWidget(buttons);
-    resize(120 + 70 + 135 + 105 + 50, 320);
+    // Room for the four columns and the longer headings of some languages.
+    resize(120 + 70 + 135 + 105 + 110, 320);
 }
