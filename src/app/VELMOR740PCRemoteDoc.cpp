@@ -177,7 +177,8 @@ void CVELMOR740PCRemoteDoc::ReadSettings() {
         if (known.compare(language, Qt::CaseInsensitive) == 0)
             m_Language = known;
     m_ImportInterface = RangeSetting(ini, "Import", "Interface", 0, 0, 2);
-    m_LastDrive = ini.GetString(QStringLiteral("Import"), QStringLiteral("Disk"), QString(), kShortSetting);
+    // Drive roots are mount points here (/media/<user>/<label>/), far longer than "E:\\".
+    m_LastDrive = ini.GetString(QStringLiteral("Import"), QStringLiteral("Disk"), QString(), kPathSetting);
     m_LastFolder = ini.GetString(QStringLiteral("Import"), QStringLiteral("Folder"), QString(), kPathSetting);
     m_ImportPV = RangeSetting(ini, "Import", "PV", 1, 0, 1);
     m_ImportFilter = RangeSetting(ini, "Import", "Filter", 0, 0, 1);

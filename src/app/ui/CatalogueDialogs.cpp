@@ -2,6 +2,7 @@
 
 #include "app/CatalogueObjects.h"
 #include "app/VELMOR740PCRemoteDoc.h"
+#include "app/ui/ExchangeDialogs.h"
 #include "platform/Notifier.h"
 
 #include <QHash>
@@ -25,8 +26,9 @@ void Install(CatalogueDialog dialog, Runner runner) {
 }
 
 void InstallBuiltIn() {
-    // The import, software update, print header and RS232 test dialogs install their
-    // runners here as their subsystems arrive.
+    // The software update, print header and RS232 test dialogs install their runners
+    // here as their subsystems arrive.
+    ExchangeDialogs::InstallImport();
 }
 
 CatalogueDialogResult Run(CatalogueDialog dialog, QWidget* parent, CDirectoryView& view,
