@@ -470,8 +470,16 @@ void CImportV740::StartConnect() {
             outcome->ok = Catalogue::OpenLink(context, outcome->error, outcome->errorText, setup.lookup);
             outcome->foundByScan = context.foundByScan;
             outcome->serial = context.serial;
-            if (!outcome->ok)
+            if (!outcome->ok) {
+                // A tester that answered is left in remote mode no longer than the attempt.
+                if (m_link.IsOpen()) {
+                    if (outcome->error == LinkError::InUse || outcome->error == LinkError::NoReply)
+                        m_link.ClosePort();
+                    else
+                        Catalogue::CloseLink(m_link);
+                }
                 m_link.NotifyLinkStatus(LinkIcon::Failed);
+            }
         },
         [this, outcome] {
             m_status->setVisible(false);
@@ -479,10 +487,7 @@ void CImportV740::StartConnect() {
                 m_foundByScan = true;
                 m_setup.serial = outcome->serial;
             }
-            // The port may be open in remote mode even when a later step failed.
             m_connected = outcome->ok;
-            if (!outcome->ok && m_link.IsOpen())
-                Catalogue::CloseLink(m_link);
             emit connectEnded(outcome->ok);
             if (outcome->ok) {
                 SetControls(true);
