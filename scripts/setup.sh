@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libsqlite3-dev sqlite3 libpugixml-dev
   googletest libgtest-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core xvfb xauth poppler-utils
+  dpkg-dev help2man lintian
 )
 
 missing=()

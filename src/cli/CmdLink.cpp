@@ -141,8 +141,7 @@ int CmdUpload(const GlobalOptions& options, const QStringList& args) {
                 break;
             }
             PrintLine(QStringLiteral("%1 -> %2: %3 bytes")
-                          .arg(args[i], args[i + 1])
-                          .arg(QFileInfo(args[i]).size()));
+                          .arg(args[i], args[i + 1], QString::number(QFileInfo(args[i]).size())));
         }
     }
     if (!link.EndTransfer() && ok) {

@@ -39,7 +39,7 @@ int CmdText(const GlobalOptions& options, const QStringList& args) {
             Err(QStringLiteral("text: '%1' is not a TextID").arg(arg));
             status = 1;
         } else if (!catalog.SeekText(id, language, text)) {
-            Err(QStringLiteral("text: no %1 text for TextID %2").arg(language).arg(id));
+            Err(QStringLiteral("text: no %1 text for TextID %2").arg(language, QString::number(id)));
             status = 1;
         }
         std::printf("%s\n", text.toUtf8().constData());

@@ -62,6 +62,10 @@ int Run(const QStringList& argsIn) {
             Usage(stdout);
             return 0;
         }
+        if (opt == QLatin1String("--version")) {
+            std::fputs("v740ctl " V740_VERSION "\n", stdout);
+            return 0;
+        }
         QString* target = nullptr;
         if (opt == QLatin1String("--data"))
             target = &options.dataFolder;

@@ -639,7 +639,8 @@ bool CXmlSupport::LoadBytes(QByteArray data) {
         m_dom->doc.load_buffer(data.constData(), size_t(data.size()), kParseFlags, pugi::encoding_utf8);
     QString reason;
     if (!result) {
-        reason = QStringLiteral("%1 (offset %2)").arg(QLatin1String(result.description())).arg(result.offset);
+        reason = QStringLiteral("%1 (offset %2)")
+                     .arg(QLatin1String(result.description()), QString::number(result.offset));
     } else {
         int elements = 0;
         for (pugi::xml_node n = m_dom->doc.first_child(); n; n = n.next_sibling())

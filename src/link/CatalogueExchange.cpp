@@ -4,9 +4,12 @@
 #include "exchange/XmlSupport.h"
 #include "link/DocumentTransfer.h"
 #include "link/LinkErrors.h"
+#include "link/LinkProtocol.h"
 #include "link/RS232.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+
+#include <QRegularExpression>
 
 namespace Catalogue {
 
@@ -90,7 +93,10 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     if (!c.link.CheckRemoteVersion(c.minimumRemoteVersion)) {
         error = c.link.GetErrorCode();
-        errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
+        // Only a version that was read and found old is "too old"; a silent or refusing
+        // tester keeps the message of its own error.
+        if (error == LinkError::RemoteTooOld)
+            errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
         return false;
     }
     if (!c.link.EnableChecksums(reply)) {
@@ -99,6 +105,20 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     c.link.NotifyLinkStatus(LinkIcon::Connected);
     return true;
+}
+
+QString DescribeReply(const QString& detail, const TextLookup& lookup) {
+    const QString token = detail.trimmed();
+    static const QRegularExpression bare(QStringLiteral("^#[^#\\s]*#$"));
+    if (!bare.match(token).hasMatch())
+        return detail;
+    const LinkProtocol::Classification c = LinkProtocol::ClassifyReply(token);
+    QString text;
+    if (c.replyClass == LinkProtocol::Next)
+        text = FormatText(ExchangeText::Resolve(lookup, 60015), token);
+    else if (c.errorCode != 0)
+        text = ExchangeText::Resolve(lookup, c.errorCode);
+    return text.isEmpty() ? FormatText(ExchangeText::Resolve(lookup, 60016), token) : text;
 }
 
 void CloseLink(CRS232& link) {
@@ -307,7 +327,7 @@ CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows
                 ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Specifications, row.id, r.error,
                                 detail);
                 if (!ok)
-                    r.errorText = detail;
+                    r.errorText = DescribeReply(detail, m_lookup);
                 else
                     ++r.specificationsSent;
                 if (!ok || (r.cancelled = Cancelled()))
@@ -400,7 +420,7 @@ CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
             QString detail;
             ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Specifications, s.id, r.error, detail);
             if (!ok)
-                r.errorText = detail;
+                r.errorText = DescribeReply(detail, m_lookup);
             else
                 ++r.specificationsSent;
             if (!ok || (r.cancelled = Cancelled()))
@@ -414,7 +434,7 @@ CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
             QString detail;
             ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Protocols, row.id, r.error, detail);
             if (!ok)
-                r.errorText = detail;
+                r.errorText = DescribeReply(detail, m_lookup);
             else
                 ++r.protocolsSent;
             r.cancelled = Cancelled();

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 #ifndef V740_INSTALL_SHARE_DIR
 #define V740_INSTALL_SHARE_DIR "/usr/local/share/velmor740st"
@@ -52,6 +53,16 @@ QString ReferenceDatabaseFolder() {
     if (QFileInfo::exists(share + QStringLiteral("/velmor.db")))
         return share;
     return program;
+}
+
+QString DataGroupName() {
+    const QString env = qEnvironmentVariable("VELMOR_GROUP");
+    return env.isEmpty() ? QStringLiteral("velmor740st") : env;
+}
+
+void AllowGroupWrite() {
+    const mode_t old = ::umask(0);
+    ::umask(old & ~mode_t(S_IRGRP | S_IWGRP));
 }
 
 } // namespace Folders

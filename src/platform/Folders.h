@@ -22,4 +22,13 @@ QString LocalDataFolder();
 // tree), else the share folder (an installation).
 QString ReferenceDatabaseFolder();
 
+// The group that owns the data folder; every user of the program is a member
+// (VELMOR_GROUP overrides the name).
+QString DataGroupName();
+
+// Lets files this process creates be written by the data folder's group whatever the
+// user's umask, so that another member of the group can update what this one wrote.
+// Rights of others stay as the umask says.
+void AllowGroupWrite();
+
 } // namespace Folders

@@ -105,7 +105,7 @@ bool CRegistryKey::Save(int* error) {
     for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
         const QString& name = m_names.value(it.key());
         if (it->type == Type::Dword)
-            text += QStringLiteral("%1=REG_DWORD:%2\n").arg(name).arg(it->number);
+            text += QStringLiteral("%1=REG_DWORD:%2\n").arg(name, QString::number(it->number));
         else
             text += QStringLiteral("%1=REG_SZ:%2\n").arg(name, Escape(it->text));
     }

@@ -33,11 +33,13 @@ int IntOption(const QCommandLineParser& p, const QString& name, int fallback, bo
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("v740sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(V740_VERSION));
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral("Simulates a VELMOR 740/750ST tester on a pseudo-terminal. "
                                                "The program under test opens the path given "
                                                "with --link as its serial port. Runs until interrupted."));
     p.addHelpOption();
+    p.addVersionOption();
     const QList<QCommandLineOption> options{
         {QStringLiteral("link"), QStringLiteral("Symbolic link to the slave side (replaced when it exists)."),
          QStringLiteral("PATH")},
@@ -76,7 +78,8 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("slow"), QStringLiteral("Fault: wait MS milliseconds before every reply."),
          QStringLiteral("MS")},
         {QStringLiteral("pace"),
-         QStringLiteral("Pace bytes in both directions at the line speed (8E1, 11 bits).")},
+         QStringLiteral("Pace bytes in both directions at the line speed (8E1, 11 bits a byte); with --log, "
+                        "log each uploaded block's line time and cycle time.")},
         {QStringLiteral("log"), QStringLiteral("Log the traffic to FILE."), QStringLiteral("FILE")},
     };
     p.addOptions(options);

@@ -15,8 +15,7 @@ bool CUserSetUpDetails::LoadDetails(int directory, QStringList& list1, QStringLi
         const QString sql =
             QStringLiteral(
                 "SELECT * FROM UserSetupDetails WHERE DirectoryTabID = %1 AND UseFor = %2 ORDER BY SortOrder")
-                .arg(directory)
-                .arg(useFor);
+                .arg(QString::number(directory), QString::number(useFor));
         bool ok = db.OpenQuery(sql);
         if (ok && db.MoveFirst()) {
             do {
@@ -49,10 +48,8 @@ bool CUserSetUpDetails::SaveDetails(int directory, const QStringList& list1, con
             statements << QStringLiteral(
                               "INSERT INTO UserSetupDetails (DirectoryTabID, SortOrder, UseFor, StringValue) "
                               "VALUES (%1, %2, %3, '%4')")
-                              .arg(directory)
-                              .arg(i)
-                              .arg(useFor)
-                              .arg(SqlQuote(list[i]));
+                              .arg(QString::number(directory), QString::number(i), QString::number(useFor),
+                                   SqlQuote(list[i]));
     }
     CAdoDatabase db;
     if (!db.Open(m_dataFolder, m_databaseFile))

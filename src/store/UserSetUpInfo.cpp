@@ -31,14 +31,9 @@ bool CUserSetUpInfo::SetFilter(int directory, int filterOn, const QString& query
         return db.Execute(
             QStringLiteral(
                 "UPDATE UserSetup SET FilterOn = %1, SqlFilterQuery = '%2' WHERE DirectoryTabID = %3")
-                .arg(filterOn)
-                .arg(quoted)
-                .arg(directory));
+                .arg(QString::number(filterOn), quoted, QString::number(directory)));
     return db.Execute(
         QStringLiteral("INSERT INTO UserSetup (DirectoryTabID, IconView, FilterOn, SqlFilterQuery) "
                        "VALUES (%1, %2, %3, '%4')")
-            .arg(directory)
-            .arg(0)
-            .arg(filterOn)
-            .arg(quoted));
+            .arg(QString::number(directory), QString::number(0), QString::number(filterOn), quoted));
 }

@@ -2,6 +2,7 @@
 
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
+#include "platform/ProfileFile.h"
 #include "platform/RegistryKey.h"
 #include "platform/UserName.h"
 #include "store/AdoDatabase.h"
@@ -9,9 +10,15 @@
 #include "upgrade/DatabaseUpgrade.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QStringList>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Permidor {
 
@@ -23,14 +30,88 @@ const QStringList& DataFiles() {
     return files;
 }
 
-void GrantWriteRights(const QString& folder) {
-    for (const QString& name : DataFiles()) {
-        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
-        struct stat st {};
-        if (::stat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        ::chmod(path.constData(), (st.st_mode & 07777) | S_IWGRP | S_IWOTH);
+namespace {
+
+// Opens one name of the folder without following a link and without blocking on a FIFO.
+int OpenEntry(int dirFd, const QString& name, int flags) {
+    return ::openat(dirFd, QFile::encodeName(name).constData(),
+                    flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+}
+
+} // namespace
+
+GrantResult GrantWriteRights(const QString& folder) {
+    GrantResult result;
+    gid_t gid = gid_t(-1);
+    const QByteArray groupName = Folders::DataGroupName().toLocal8Bit();
+    if (const struct group* g = ::getgrnam(groupName.constData()))
+        gid = g->gr_gid;
+    else
+        result.groupMissing = true;
+
+    const int dirFd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dirFd < 0) {
+        result.skipped << folder;
+        return result;
     }
+    // The journal and the safe save of the settings file are created beside the files, so
+    // the group needs the folder itself; setgid hands its group on to what is created there.
+    if (gid != gid_t(-1) && ::fchown(dirFd, uid_t(-1), gid) != 0) {
+        // Not ours to give away: the folder keeps its group, the mode below still helps.
+    }
+    ::fchmod(dirFd, 02775);
+
+    for (const QString& name : DataFiles()) {
+        const int fd = OpenEntry(dirFd, name, O_RDONLY);
+        if (fd < 0) {
+            if (errno != ENOENT)
+                result.skipped << name; // a link (ELOOP) or something unreadable
+            continue;
+        }
+        struct stat st {};
+        // Only a plain file with one name: a link or a hard link to a file elsewhere would
+        // make that file writable for the group.
+        if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+            result.skipped << name;
+            ::close(fd);
+            continue;
+        }
+        if (gid != gid_t(-1) && ::fchown(fd, uid_t(-1), gid) != 0) {
+            // The file keeps its group; the mode below still applies.
+        }
+        ::fchmod(fd, (st.st_mode & 07777) | S_IRGRP | S_IWGRP);
+        result.granted << name;
+        ::close(fd);
+    }
+    ::close(dirFd);
+    return result;
+}
+
+bool ReplaceFile(const QString& source, const QString& target) {
+    QFile in(source);
+    if (!QFileInfo(source).isFile() || !in.open(QIODevice::ReadOnly))
+        return false;
+    // Written beside the target and renamed over it: the share keeps its old file until
+    // the new one is complete.
+    QSaveFile out(target);
+    out.setDirectWriteFallback(false);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    while (!in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 16);
+        if (chunk.isEmpty() && in.error() != QFileDevice::NoError) {
+            out.cancelWriting();
+            break;
+        }
+        if (out.write(chunk) != chunk.size()) {
+            out.cancelWriting();
+            break;
+        }
+    }
+    if (in.error() != QFileDevice::NoError)
+        out.cancelWriting();
+    return out.commit();
 }
 
 namespace {
@@ -75,7 +156,13 @@ int Run() {
 
     const RegistrySettings registry = ReadRegistry();
     const QString local = Folders::LocalDataFolder();
-    GrantWriteRights(local);
+    const GrantResult rights = GrantWriteRights(local);
+    if (rights.groupMissing)
+        std::printf("group %s not found: the data files keep their group\n",
+                    Folders::DataGroupName().toLocal8Bit().constData());
+    for (const QString& name : rights.skipped)
+        std::printf("not a plain file, rights left unchanged: %s\n", name.toLocal8Bit().constData());
+    std::fflush(stdout);
 
     QString folder = local;
     if (registry.externalPathEnable == 1) {
@@ -83,18 +170,20 @@ int Run() {
         // A failed copy does not stop the upgrade.
         const QString target = folder + QStringLiteral("/V740Control.ini");
         const QString source = local + QStringLiteral("/V740Control.ini");
-        if (QFile::exists(source)) {
-            QFile::remove(target);
-            QFile::copy(source, target);
-        }
+        if (QFile::exists(source))
+            ReplaceFile(source, target);
     }
 
     bool ok = false;
     {
         CAdoDatabase db;
         QString version;
+        // Names are ordered in the language the user works in on this machine.
+        const QString language = CProfileFile(local + QStringLiteral("/V740Control.ini"))
+                                     .GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"),
+                                                NameOrder::DefaultLanguage());
         ok = db.Open(folder, UserSchema::FileName()) && DatabaseUpgrade::ReadVersion(db, version) &&
-             DatabaseUpgrade::RunChain(db, version);
+             DatabaseUpgrade::RunChain(db, version) && UserSchema::CompleteSchema(db, language);
     }
     if (!ok)
         Notifier().ShowMessage(

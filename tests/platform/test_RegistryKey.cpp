@@ -60,3 +60,21 @@ TEST_F(RegistryKeyTest, AKeyThatCannotBeCreatedReportsTheSystemError) {
     EXPECT_FALSE(created);
     EXPECT_NE(err, 0);
 }
+
+// Value names come from the key file, which an administrator edits; a "%1" in one must not
+// be taken for a placeholder when the file is written back.
+TEST_F(RegistryKeyTest, NamesWithPercentDigitsSurviveASave) {
+    CRegistryKey key;
+    bool created = false;
+    int err = 0;
+    ASSERT_TRUE(key.Open(true, &created, &err));
+    ASSERT_TRUE(key.SetDword(QStringLiteral("Count%1"), 7, &err));
+    ASSERT_TRUE(key.SetDword(QStringLiteral("%2Size"), 9, &err));
+    CRegistryKey again;
+    ASSERT_TRUE(again.Open(false, &created, &err));
+    quint32 n = 0;
+    EXPECT_TRUE(again.QueryDword(QStringLiteral("Count%1"), n, &err));
+    EXPECT_EQ(n, 7u);
+    EXPECT_TRUE(again.QueryDword(QStringLiteral("%2Size"), n, &err));
+    EXPECT_EQ(n, 9u);
+}

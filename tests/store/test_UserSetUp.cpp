@@ -87,3 +87,36 @@ TEST_F(UserSetUpTest, UnreadableListGivesThreeEmptyLists) {
     EXPECT_FALSE(details.LoadDetails(50, a, b, c));
     EXPECT_TRUE(a.isEmpty() && b.isEmpty() && c.isEmpty());
 }
+
+// Typed search texts that begin with a digit put "%1" to "%3" into the stored query; they
+// must come back as typed, in the UPDATE and in the INSERT path, and in the detail lists.
+TEST_F(UserSetUpTest, PercentDigitsInStoredTextsAreKeptAsTyped) {
+    const QStringList queries{
+        QStringLiteral("SELECT * FROM GeraeteTab WHERE  GeraeteTab.Serial LIKE '%3%' "),
+        QStringLiteral("SELECT * FROM GeraeteTab WHERE  GeraeteTab.Room LIKE '%1%' "),
+        QStringLiteral("SELECT * FROM TypenTab WHERE Name LIKE '%2%' AND Manufacturer LIKE '%4''s%' "),
+    };
+    CUserSetUpInfo info(QStringLiteral("user2.db"), dir.path());
+    int directory = 50;
+    for (const QString& sql : queries) {
+        SCOPED_TRACE(sql.toStdString());
+        // The first query of each directory inserts the row, the later ones update it.
+        for (int pass = 0; pass < 2; ++pass) {
+            ASSERT_TRUE(info.SetFilter(directory, 1, sql));
+            int on = 0;
+            QString back;
+            ASSERT_TRUE(info.GetFilter(directory, on, back));
+            EXPECT_EQ(back, sql);
+            EXPECT_EQ(on, -1);
+        }
+        directory = directory == 50 ? 60 : 50;
+    }
+    CUserSetUpDetails details(QStringLiteral("user2.db"), dir.path());
+    const QStringList values{QStringLiteral("%1"), QStringLiteral("%3%"), QStringLiteral("1%2")};
+    ASSERT_TRUE(details.SaveDetails(60, values, values, values));
+    QStringList l1, l2, l3;
+    ASSERT_TRUE(details.LoadDetails(60, l1, l2, l3));
+    EXPECT_EQ(l1, values);
+    EXPECT_EQ(l3, values);
+    EXPECT_TRUE(notes.recorder.messages.isEmpty()) << notes.recorder.Last().toStdString();
+}

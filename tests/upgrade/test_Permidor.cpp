@@ -6,9 +6,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -25,7 +27,7 @@ protected:
     QStringList Env() const {
         return {QStringLiteral("VELMOR_COMMON_APPDATA=") + tmp.filePath(QStringLiteral("common")),
                 QStringLiteral("XDG_CONFIG_HOME=") + tmp.filePath(QStringLiteral("config")),
-                QStringLiteral("VELMOR_DB_BUSY_TIMEOUT_MS=200")};
+                QStringLiteral("VELMOR_DB_BUSY_TIMEOUT_MS=200"), QStringLiteral("VELMOR_GROUP=users")};
     }
     ProcessResult Permidor(const QStringList& extraEnv = {}) const {
         return RunProgram(QStringLiteral("Permidor"), {}, Env() + extraEnv);
@@ -296,9 +298,9 @@ TEST_F(PermidorTest, FirstRunCreatesTheRegistryKeyAndWidensFileRights) {
     const auto r = Permidor();
     EXPECT_EQ(r.err, QString());
     EXPECT_EQ(Versions(local).last(), QStringLiteral("3.2"));
-    EXPECT_EQ(Mode(local + QStringLiteral("/user2.db")), 0622u);
-    EXPECT_EQ(Mode(local + QStringLiteral("/header.txt")), 0666u);
-    EXPECT_EQ(Mode(local + QStringLiteral("/GPs.xml")), 0666u);
+    EXPECT_EQ(Mode(local + QStringLiteral("/user2.db")), 0660u);
+    EXPECT_EQ(Mode(local + QStringLiteral("/header.txt")), 0664u);
+    EXPECT_EQ(Mode(local + QStringLiteral("/GPs.xml")), 0664u);
     EXPECT_FALSE(QFile::exists(local + QStringLiteral("/PV.xml"))) << "missing files stay missing";
 
     qputenv("XDG_CONFIG_HOME", tmp.filePath(QStringLiteral("config")).toUtf8());
@@ -339,10 +341,133 @@ TEST_F(PermidorTest, ASharedFolderIsUpgradedAndGetsTheSettingsFile) {
     QFile copied(share + QStringLiteral("/V740Control.ini"));
     ASSERT_TRUE(copied.open(QIODevice::ReadOnly));
     EXPECT_EQ(copied.readAll(), QByteArray("[Ansicht]\r\nSprache=English\r\n"));
-    EXPECT_EQ(Mode(ini.fileName()), 0622u) << "rights are granted in the local folder";
+    EXPECT_EQ(Mode(ini.fileName()), 0660u) << "rights are granted in the local folder";
 
     // ExternalPathEnable 2 is not 1: the local database is the one upgraded.
     WriteRegistry(2, share);
     Permidor();
     EXPECT_EQ(Versions(local).last(), QStringLiteral("3.2"));
+}
+
+namespace {
+
+struct stat StatOf(const QString& path) {
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+// Runs a program of build/bin as another user with the given supplementary group and umask.
+ProcessResult RunAs(uid_t uid, gid_t group, const QString& program, const QStringList& args,
+                    const QStringList& env) {
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    for (const QString& kv : env)
+        e.insert(kv.section(QLatin1Char('='), 0, 0), kv.section(QLatin1Char('='), 1));
+    p.setProcessEnvironment(e);
+    const QString script =
+        QStringLiteral("umask 077; exec setpriv --reuid=%1 --regid=65534 --groups=%2 \"$0\" \"$@\"")
+            .arg(QString::number(uid), QString::number(group));
+    p.start(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), script, BinPath(program)} + args);
+    ProcessResult r;
+    p.waitForFinished(60000);
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+// Once the folder is group-writable, anyone in the group can plant names there; Permidor
+// runs as root and must not widen the rights of what such a name points at.
+TEST_F(PermidorTest, LinksAndForeignFilesPlantedInTheFolderAreLeftAlone) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root, as the installer runs it";
+    Init(local, QStringLiteral("3.2"));
+    const QString outside = tmp.filePath(QStringLiteral("outside"));
+    ASSERT_TRUE(QDir().mkpath(outside));
+    struct Planted {
+        const char* name;
+        const char* target;
+        bool hardLink;
+    };
+    const Planted planted[] = {{"GP.xml", "shadow", false}, {"PV.xml", "passwd", true}};
+    for (const Planted& p : planted) {
+        const QString target = outside + QLatin1Char('/') + QLatin1String(p.target);
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.close();
+        ::chmod(QFile::encodeName(target).constData(), 0600);
+        const QByteArray at = QFile::encodeName(local + QLatin1Char('/') + QLatin1String(p.name));
+        ASSERT_EQ(p.hardLink ? ::link(QFile::encodeName(target).constData(), at.constData())
+                             : ::symlink(QFile::encodeName(target).constData(), at.constData()),
+                  0);
+    }
+    // A FIFO must neither block the run nor change.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(local + QStringLiteral("/PVs.xml")).constData(), 0600), 0);
+
+    const auto r = Permidor();
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    for (const Planted& p : planted) {
+        const struct stat st = StatOf(outside + QLatin1Char('/') + QLatin1String(p.target));
+        EXPECT_EQ(st.st_mode & 07777, 0600u) << p.target;
+        EXPECT_EQ(st.st_gid, 0u) << p.target;
+        EXPECT_TRUE(r.out.contains(QLatin1String(p.name))) << r.out.toStdString();
+    }
+    EXPECT_EQ(StatOf(local + QStringLiteral("/PVs.xml")).st_mode & 07777, 0600u);
+    const struct stat folder = StatOf(local);
+    EXPECT_EQ(folder.st_mode & 07777, 02775u);
+    EXPECT_EQ(folder.st_gid, 100u);
+    const struct stat db = StatOf(local + QStringLiteral("/user2.db"));
+    EXPECT_EQ(db.st_gid, 100u);
+    EXPECT_EQ(db.st_mode & 0060, 0060u);
+}
+
+// After Permidor, a second member of the group works on what the first one wrote, even with
+// a umask that would keep the group out.
+TEST_F(PermidorTest, AnotherMemberOfTheGroupCanWriteAfterTheRun) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as two users";
+    Init(local, QStringLiteral("3.2"));
+    ::chmod(QFile::encodeName(tmp.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(tmp.filePath(QStringLiteral("common"))).constData(), 0755);
+    ASSERT_EQ(Permidor().exitCode, 0);
+    const QStringList env = Env();
+    const QStringList data{QStringLiteral("--data"), local};
+    auto first = RunAs(65534, 100, QStringLiteral("v740ctl"),
+                       data + QStringList{QStringLiteral("config"), QStringLiteral("Import"),
+                                          QStringLiteral("Disk"), QStringLiteral("/media/a/")},
+                       env);
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    const struct stat ini = StatOf(local + QStringLiteral("/V740Control.ini"));
+    EXPECT_EQ(ini.st_gid, 100u) << "the folder hands its group on";
+    EXPECT_EQ(ini.st_mode & 0060, 0060u);
+    auto second = RunAs(1, 100, QStringLiteral("v740ctl"),
+                        data + QStringList{QStringLiteral("config"), QStringLiteral("Import"),
+                                           QStringLiteral("Disk"), QStringLiteral("/media/b/")},
+                        env);
+    EXPECT_EQ(second.exitCode, 0) << second.err.toStdString();
+    auto read = RunAs(
+        1, 100, QStringLiteral("v740ctl"),
+        data + QStringList{QStringLiteral("config"), QStringLiteral("Import"), QStringLiteral("Disk")}, env);
+    EXPECT_EQ(read.out.trimmed(), QStringLiteral("/media/b/"));
+}
+
+// The share keeps its settings file when the new one cannot be copied.
+TEST_F(PermidorTest, AFailedCopyLeavesTheSharesSettingsFileAsItWas) {
+    const QString share = tmp.filePath(QStringLiteral("share"));
+    Init(share, QStringLiteral("3.2"));
+    QFile old(share + QStringLiteral("/V740Control.ini"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("[RS232]\r\nPort=COM2:\r\n");
+    old.close();
+    // A folder of that name exists locally but cannot be copied.
+    ASSERT_TRUE(QDir().mkpath(local + QStringLiteral("/V740Control.ini")));
+    WriteRegistry(1, share);
+    Permidor();
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("[RS232]\r\nPort=COM2:\r\n"));
+    old.close();
+    EXPECT_EQ(QDir(share).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no temporary file is left";
 }

@@ -1,20 +1,27 @@
 #include "app/ui/App.h"
 
+#include "app/RollingBackupJob.h"
 #include "app/SingleInstance.h"
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
 #include "app/ui/CatalogueDialogs.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/StartupProbe.h"
 #include "platform/Notifier.h"
+#include "store/TextFormat.h"
+#include "upgrade/DatabaseBackup.h"
+#include "views/ui/EingabeDlg.h"
 
 #include <QApplication>
 #include <QFont>
+#include <QStatusBar>
 #include <QWindow>
 #include <cstdio>
 
 CVELMOR740PCRemoteApp::CVELMOR740PCRemoteApp() = default;
 
 CVELMOR740PCRemoteApp::~CVELMOR740PCRemoteApp() {
+    m_backup.reset();
     // The frame and its view go before the document they use.
     m_frame.reset();
     m_doc.reset();
@@ -59,6 +66,8 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     QFont::insertSubstitutions(QStringLiteral("Tahoma"),
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
     CatalogueDialogs::InstallBuiltIn();
+    static CFieldEditorDialog fieldEditor;
+    SetFieldEditor(&fieldEditor);
 
     m_messages = std::make_unique<CWindowMessages>();
     m_doc = std::make_unique<CVELMOR740PCRemoteDoc>();
@@ -69,5 +78,23 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     }
     m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
     m_frame->show();
+    StartupProbe::AfterFirstPaint(m_frame.get(), [this] { StartRollingBackup(); });
     return true;
+}
+
+void CVELMOR740PCRemoteApp::StartRollingBackup() {
+    const int keep = m_doc->Profile().GetInt(QStringLiteral("Backup"), QStringLiteral("Keep"),
+                                             DatabaseBackup::kDefaultKeep);
+    m_backup = std::make_unique<CRollingBackupJob>();
+    QObject::connect(
+        m_backup.get(), &CRollingBackupJob::finished, m_frame.get(),
+        [this](bool ok, bool made, const QString& detail) {
+            if (ok && !made)
+                return;
+            const QString text =
+                ok ? FormatText(m_doc->Text(60100, QStringLiteral("Database backup made: %s")), detail)
+                   : FormatText(m_doc->Text(60101, QStringLiteral("The database backup failed: %s")), detail);
+            m_frame->statusBar()->showMessage(text, 20000);
+        });
+    m_backup->Start(m_doc->DataFolder(), keep);
 }

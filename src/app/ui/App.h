@@ -2,6 +2,8 @@
 
 #include <memory>
 
+class CRollingBackupJob;
+
 class CMainFrame;
 class CSingleInstance;
 class CVELMOR740PCRemoteDoc;
@@ -21,10 +23,16 @@ public:
     CMainFrame* MainFrame() const { return m_frame.get(); }
     CVELMOR740PCRemoteDoc* Document() const { return m_doc.get(); }
 
+    // The rolling backup of the user database after start-up.
+    CRollingBackupJob* Backup() const { return m_backup.get(); }
+
 private:
+    void StartRollingBackup();
+
     std::unique_ptr<CSingleInstance> m_instance;
     std::unique_ptr<CWindowMessages> m_messages;
     std::unique_ptr<CVELMOR740PCRemoteDoc> m_doc;
     std::unique_ptr<CMainFrame> m_frame;
+    std::unique_ptr<CRollingBackupJob> m_backup;
     int m_exitCode = 0;
 };

@@ -6,7 +6,11 @@
 #include "app/ui/Artwork.h"
 #include "app/ui/InfoView.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
+#include "link/SerialSettings.h"
+#include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/UserSchema.h"
+#include "views/DueDates.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -15,7 +19,9 @@
 #include <QPageSetupDialog>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <utility>
 
 namespace {
 
@@ -35,7 +41,8 @@ const Language kLanguages[] = {
     {"Österreichisch", CMainFrame::IdOesterreichisch},
 };
 
-// A status pane: a fixed width, an optional icon and a text.
+// A status pane: an optional icon and a text. The width is a minimum: the pane grows with
+// its text, so that no language and no port path is cut.
 QWidget* Pane(QWidget* parent, int width, QLabel** icon, QLabel** text) {
     auto* pane = new QWidget(parent);
     auto* layout = new QHBoxLayout(pane);
@@ -50,7 +57,7 @@ QWidget* Pane(QWidget* parent, int width, QLabel** icon, QLabel** text) {
     (*text)->setTextFormat(Qt::PlainText);
     layout->addWidget(*text, 1);
     if (width > 0)
-        pane->setFixedWidth(width);
+        pane->setMinimumWidth(width);
     return pane;
 }
 
@@ -66,7 +73,8 @@ int CMainFrame::LanguageCommand(const QString& language) {
 CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QWidget* parent)
     : QMainWindow(parent), m_doc(doc), m_messages(messages) {
     setWindowTitle(CVELMOR740PCRemoteDoc::AppTitle());
-    setWindowIcon(Artwork::AppIcon());
+    // The window shows the application's icon, set once in main: decoding its four images
+    // a second time was a tenth of the start-up.
     setObjectName(QStringLiteral("VELMOR_CONTROL_CENTER"));
 
     auto* tools = addToolBar(QStringLiteral("Standard"));
@@ -81,17 +89,17 @@ CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QW
     m_back->setData(int(IdBack));
     m_filter->setData(int(IdFilter));
     m_action->setData(int(IdAction));
-    m_back->setToolTip(QStringLiteral("Back (Backspace)"));
-    m_filter->setToolTip(QStringLiteral("Filter (Home)"));
-    m_action->setToolTip(QStringLiteral("Action (context menu)"));
-    m_back->setStatusTip(QStringLiteral("Back to the list shown before"));
-    m_filter->setStatusTip(QStringLiteral("Filter and sort the list"));
-    m_action->setStatusTip(QStringLiteral("Commands for the selected entries"));
 
     auto* status = statusBar();
     status->setSizeGripEnabled(true);
     auto* countPane = Pane(status, 0, nullptr, &m_countPane);
     status->addWidget(countPane, 1);
+    QWidget* overduePane = Pane(status, 0, nullptr, &m_overduePane);
+    QPalette red = m_overduePane->palette();
+    red.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    m_overduePane->setPalette(red);
+    status->addWidget(overduePane);
+    overduePane->hide();
     status->addPermanentWidget(Pane(status, 260, &m_progressIcon, &m_progressText));
     status->addPermanentWidget(Pane(status, 160, &m_linkIcon, &m_portPane));
     status->addPermanentWidget(Pane(status, 105, nullptr, &m_baudPane));
@@ -128,6 +136,8 @@ CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QW
     resize(800, 600);
     m_view->OnInitialUpdate();
     m_view->setFocus();
+    // Counted once the window shows, so the start is not kept waiting by a large database.
+    QTimer::singleShot(0, this, &CMainFrame::UpdateOverdue);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -222,9 +232,26 @@ int CMainFrame::PaneIcon(int pane) const {
 }
 
 void CMainFrame::UpdateStatusTexts() {
+    m_back->setToolTip(m_doc.Text(60000, QStringLiteral("Back (Backspace)")));
+    m_filter->setToolTip(m_doc.Text(60001, QStringLiteral("Filter (Home)")));
+    m_action->setToolTip(m_doc.Text(60002, QStringLiteral("Action (context menu)")));
+    m_back->setStatusTip(m_doc.Text(60003, QStringLiteral("Back to the list shown before")));
+    m_filter->setStatusTip(m_doc.Text(60004, QStringLiteral("Filter and sort the list")));
+    m_action->setStatusTip(m_doc.Text(60005, QStringLiteral("Commands for the selected entries")));
+    const std::pair<QLabel*, qint32> hovers[] = {{m_countPane, 60008},
+                                                 {m_progressText, 60009},
+                                                 {m_portPane, 60010},
+                                                 {m_baudPane, 60011},
+                                                 {m_bitsPane, 60012}};
+    for (const auto& [label, id] : hovers)
+        label->parentWidget()->setToolTip(m_doc.Text(id));
+
     m_countPane->setText(FormatText(m_doc.Text(410, QStringLiteral("%d entries")), m_count));
+    UpdateOverdueText();
     const QString pair = QStringLiteral("%s %s");
-    m_portPane->setText(FormatText(pair, m_doc.Text(50076, QStringLiteral("Port:")), m_port));
+    // The port as the link opens it: a stored "COM1:" is the first serial device.
+    m_portPane->setText(
+        FormatText(pair, m_doc.Text(50076, QStringLiteral("Port:")), SerialPortNames::ToDevicePath(m_port)));
     m_baudPane->setText(FormatText(pair, m_doc.Text(31522, QStringLiteral("Baud:")), m_baud));
     m_bitsPane->setText(FormatText(pair, m_doc.Text(31523, QStringLiteral("Data bits:")), m_bits));
 }
@@ -246,6 +273,32 @@ void CMainFrame::UpdateCommands() {
 void CMainFrame::OnItemCount(int count) {
     m_count = count;
     UpdateStatusTexts();
+    // A list was loaded or changed: deletes and imports change what is overdue.
+    UpdateOverdue();
+}
+
+void CMainFrame::UpdateOverdue() {
+    CAdoDatabase db;
+    if (m_doc.DataFolder().isEmpty() || !db.Open(m_doc.DataFolder(), UserSchema::FileName()))
+        return;
+    const int overdue = DueDates::CountOverdue(db, DueDates::Today());
+    if (overdue < 0)
+        return;
+    m_overdue = overdue;
+    UpdateStatusTexts();
+}
+
+void CMainFrame::UpdateOverdueText() {
+    m_overduePane->setText(
+        m_overdue > 0 ? FormatText(m_doc.Text(60102, QStringLiteral("%d overdue")), m_overdue) : QString());
+    const int days =
+        m_doc.Profile().GetInt(DueDates::kSection, DueDates::kWindowKey, DueDates::kDefaultWindowDays);
+    m_overduePane->parentWidget()->setToolTip(FormatText(
+        m_doc.Text(60103,
+                   QStringLiteral(
+                       "Devices whose next test has passed (red) or falls within the next %d days (amber)")),
+        days));
+    m_overduePane->parentWidget()->setVisible(m_overdue > 0);
 }
 
 void CMainFrame::OnProgress(bool busy, const QString& text) {
