@@ -2,6 +2,7 @@
 
 #include "app/CatalogueObjects.h"
 #include "app/VELMOR740PCRemoteDoc.h"
+#include "app/ui/ExchangeDialogs.h"
 #include "maintenance/ui/MaintenanceDialogs.h"
 #include "platform/Notifier.h"
 
@@ -26,10 +27,10 @@ void Install(CatalogueDialog dialog, Runner runner) {
 }
 
 void InstallBuiltIn() {
-    // The import, software update, print header and RS232 test dialogs install their
-    // runners here as their subsystems arrive.
+    // The print header dialog installs its runner here when its subsystem arrives.
     Install(CatalogueDialog::SoftwareUpdate, MaintenanceDialogs::RunSoftwareUpdate);
     Install(CatalogueDialog::RS232Test, MaintenanceDialogs::RunRS232Test);
+    ExchangeDialogs::InstallImport();
 }
 
 CatalogueDialogResult Run(CatalogueDialog dialog, QWidget* parent, CDirectoryView& view,
