@@ -1,6 +1,6 @@
 #include "views/FieldEditorModel.h"
 
-#include "platform/ProfileFile.h"
+#include "platform/SettingsFile.h"
 #include "store/AdoDatabase.h"
 #include "store/NameOrder.h"
 
@@ -25,14 +25,14 @@ QString Separator(int maxLength) {
     return QString(qMax(1, maxLength), QLatin1Char('-'));
 }
 
-QString Last(const CProfileFile& profile, const QString& column) {
-    return profile.GetString(kLastEditSection, column, QString());
+QString Last(const CSettingsFile& settings, const QString& column) {
+    return settings.LastEdit(column);
 }
 
 QStringList Choices(const QString& current, const QString& column, const QString& table, int maxLength,
-                    const CProfileFile& profile, CAdoDatabase* db) {
+                    const CSettingsFile& settings, CAdoDatabase* db) {
     QStringList list{current};
-    const QString last = Last(profile, column);
+    const QString last = Last(settings, column);
     if (!last.isEmpty())
         list << last;
     list << Separator(maxLength);
@@ -79,8 +79,8 @@ QString Accept(const QString& text, int maxLength) {
     return value;
 }
 
-void StoreLast(CProfileFile& profile, const QString& column, const QString& value) {
-    profile.WriteString(kLastEditSection, column, value);
+void StoreLast(CSettingsFile& settings, const QString& column, const QString& value) {
+    settings.WriteLastEdit(column, value);
 }
 
 } // namespace FieldEditorModel

@@ -1,4 +1,4 @@
-#include "platform/ProfileFile.h"
+#include "platform/SettingsFile.h"
 #include "store/AdoDatabase.h"
 #include "store/UserSchema.h"
 #include "support/TestSupport.h"
@@ -46,7 +46,7 @@ TEST_F(FieldEditorTest, ChoicesHoldCurrentLastSeparatorAndTheColumnsValues) {
     // Umlauts sort beside their letter, not after Z.
     Add(QStringLiteral("D4"), QStringLiteral("Ölmühle"), QStringLiteral("g4"),
         QStringLiteral("2026-01-10 10:00:00"), 6);
-    CProfileFile ini(tmp.filePath(QStringLiteral("V740Control.ini")));
+    CSettingsFile ini(tmp.path());
 
     EXPECT_EQ(FieldEditorModel::Choices(QStringLiteral("Now"), QStringLiteral("Client"),
                                         QStringLiteral("GeraeteTab"), 5, ini, &db),

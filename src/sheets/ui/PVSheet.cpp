@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -27,6 +28,8 @@ QTreeWidget* NewList(QWidget* parent) {
     list->setRootIsDecorated(false);
     list->setAllColumnsShowFocus(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Room above capitals, so that the accents of "Ö" or "Č" are not cut off.
+    list->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: 2px; padding-bottom: 1px; }"));
     return list;
 }
 
@@ -57,6 +60,10 @@ CPagePVParams::CPagePVParams(CVELMOR740PCRemoteDoc& doc, CSpecSheetPages::Page& 
     m_helpText->setWordWrap(true);
     helpLayout->addWidget(m_helpText);
     layout->addWidget(m_helpTitle);
+    int captionWidth = 200;
+    for (const auto& row : page.rows)
+        captionWidth = qMax(captionWidth, m_list->fontMetrics().horizontalAdvance(row->m_Caption) + 16);
+    m_list->setColumnWidth(1, captionWidth);
     m_list->installEventFilter(this);
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this] { ShowHelp(); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { OpenCurrent(); });
@@ -184,7 +191,8 @@ CPVSheet::CPVSheet(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) :
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(560, 560);
+    // Wide enough for every page's tab where the screen allows (800 x 600 at least).
+    resize(qBound(560, m_tabs->tabBar()->sizeHint().width() + 40, 780), 560);
 }
 
 bool CPVSheet::SaveAfterOk() {

@@ -72,6 +72,7 @@ CPropPageGeraet::CPropPageGeraet(CVELMOR740PCRemoteDoc& doc, CProtocolMasterData
     m_list->setHeaderHidden(true);
     m_list->setRootIsDecorated(false);
     m_list->setAllColumnsShowFocus(true);
+    m_list->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: 2px; padding-bottom: 1px; }"));
     m_list->setColumnWidth(0, 110);
     m_list->setColumnWidth(1, 210);
     m_list->header()->setStretchLastSection(true);
@@ -85,6 +86,11 @@ CPropPageGeraet::CPropPageGeraet(CVELMOR740PCRemoteDoc& doc, CProtocolMasterData
         new QTreeWidgetItem(m_list, {field.label, field.value});
         m_entries.push_back(std::move(entry));
     }
+    // Captions are laid out by their measured width, so no language is cut.
+    int captionWidth = 110;
+    for (const auto& field : data.fields)
+        captionWidth = qMax(captionWidth, m_list->fontMetrics().horizontalAdvance(field.label) + 16);
+    m_list->setColumnWidth(0, captionWidth);
     m_list->installEventFilter(this);
     layout->addWidget(m_list, 1);
 
