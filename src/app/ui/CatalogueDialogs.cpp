@@ -2,6 +2,7 @@
 
 #include "app/CatalogueObjects.h"
 #include "app/VELMOR740PCRemoteDoc.h"
+#include "maintenance/ui/MaintenanceDialogs.h"
 #include "platform/Notifier.h"
 
 #include <QHash>
@@ -27,6 +28,8 @@ void Install(CatalogueDialog dialog, Runner runner) {
 void InstallBuiltIn() {
     // The import, software update, print header and RS232 test dialogs install their
     // runners here as their subsystems arrive.
+    Install(CatalogueDialog::SoftwareUpdate, MaintenanceDialogs::RunSoftwareUpdate);
+    Install(CatalogueDialog::RS232Test, MaintenanceDialogs::RunRS232Test);
 }
 
 CatalogueDialogResult Run(CatalogueDialog dialog, QWidget* parent, CDirectoryView& view,
