@@ -2,6 +2,7 @@
 
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "platform/Notifier.h"
+#include "store/TextFormat.h"
 
 namespace {
 
@@ -23,7 +24,8 @@ void RunSimpleEntry(CDirectoryView& view, CVELMOR740PCRemoteDoc& doc, CatalogueD
 } // namespace
 
 QString NotInThisBuildText(CVELMOR740PCRemoteDoc& doc, qint32 captionTextId) {
-    return QStringLiteral("The function \"%1\" is not in this build yet.").arg(doc.Text(captionTextId));
+    return FormatText(doc.Text(60006, QStringLiteral("The function \"%s\" is not in this build yet.")),
+                      doc.Text(captionTextId));
 }
 
 qint32 CatalogueCaption(CatalogueDialog dialog) {

@@ -202,8 +202,12 @@ bool CVELMOR740PCRemoteDoc::CheckUserDatabase() {
     if (db.MoveLast() && !db.IsNull(column) && !db.GetString(column, version))
         return false;
     db.CloseRecordset();
-    if (version == RequiredDatabaseVersion())
+    if (version == RequiredDatabaseVersion()) {
+        // A file of an earlier build gets the name keys and loses triggers the stock
+        // sqlite3 tool cannot run; the program works on without them if that fails.
+        UserSchema::CompleteSchema(db, m_Language);
         return true;
+    }
     const QString text = FormatText(QStringLiteral("%s\n%s\n%s"), Text(50056),
                                     FormatText(Text(50058), RequiredDatabaseVersion(), version),
                                     FormatText(Text(50059), m_ProgramFolder));

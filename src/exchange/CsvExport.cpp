@@ -532,6 +532,6 @@ bool CCsvExport::ExportOne(CAdoDatabase& db, CAdoDatabase& ref, const QString& c
     if (!db.Execute(QStringLiteral("UPDATE GeraeteTab SET ExportImport = %1 WHERE id = %2")
                         .arg(exportImport | 2)
                         .arg(protocolId)))
-        return Message(kTextRecordUnreadable), false;
+        return Message(db.GetErrorNumber() ? db.GetErrorNumber() : kTextRecordUnreadable), false;
     return true;
 }

@@ -32,6 +32,14 @@ QString Fallback(qint32 textId) {
         {50044, "Drive: Could not create folder %s!"},
         {165,
          "Test datas already exist on this drive. If you continue existing test data will be overwritten!"},
+        {60015, "The tester expected more data (\"%s\") instead of accepting the end."},
+        {60016, "Unexpected answer of the tester: \"%s\"."},
+        {60013, "Database error: the database is in use by another user or program and stayed locked longer "
+                "than the "
+                "waiting time. Try again later."},
+        {60014, "Database error: the database or its data folder is write-protected. Ask the administrator "
+                "for write "
+                "access."},
         {50045, "Drive: Could not delete file %s!"},
         {167, "Could not open test database!"},
         {168, "Could not found test data record!"},

@@ -82,11 +82,19 @@ bool CExportWorkflow::RunExport(ExchangeKind kind, int target, const QString& pa
         return false;
 
     CAdoDatabase db;
-    if (!db.Open(m_dataFolder, UserSchema::FileName()))
+    // A database held by another user or write-protected is named as such below the
+    // driver's own box.
+    const auto toldCause = [&] {
+        const qint32 cause = db.GetErrorNumber();
+        if (cause == DbError::Busy || cause == DbError::ReadOnly)
+            Message(cause);
         return false;
+    };
+    if (!db.Open(m_dataFolder, UserSchema::FileName()))
+        return toldCause();
     CTransaction transaction(db);
     if (!transaction.IsActive())
-        return false;
+        return toldCause();
     if (m_cb.position)
         m_cb.position(0);
 

@@ -4,9 +4,12 @@
 #include "exchange/XmlSupport.h"
 #include "link/DocumentTransfer.h"
 #include "link/LinkErrors.h"
+#include "link/LinkProtocol.h"
 #include "link/RS232.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+
+#include <QRegularExpression>
 
 namespace Catalogue {
 
@@ -91,10 +94,12 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     if (!c.link.CheckRemoteVersion(c.minimumRemoteVersion)) {
         error = c.link.GetErrorCode();
         // A tester that refuses the version query of its remote component has none the
-        // program can work with; without a code the failure would show no headline.
+        // program can work with: the check's own code, rather than a failure without one.
         if (error == 0)
             error = LinkError::RemoteTooOld;
-        errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
+        // Only that code is "too old"; a silent tester keeps the message of its own error.
+        if (error == LinkError::RemoteTooOld)
+            errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
         return false;
     }
     if (!c.link.EnableChecksums(reply)) {
@@ -103,6 +108,20 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     c.link.NotifyLinkStatus(LinkIcon::Connected);
     return true;
+}
+
+QString DescribeReply(const QString& detail, const TextLookup& lookup) {
+    const QString token = detail.trimmed();
+    static const QRegularExpression bare(QStringLiteral("^#[^#\\s]*#$"));
+    if (!bare.match(token).hasMatch())
+        return detail;
+    const LinkProtocol::Classification c = LinkProtocol::ClassifyReply(token);
+    QString text;
+    if (c.replyClass == LinkProtocol::Next)
+        text = FormatText(ExchangeText::Resolve(lookup, 60015), token);
+    else if (c.errorCode != 0)
+        text = ExchangeText::Resolve(lookup, c.errorCode);
+    return text.isEmpty() ? FormatText(ExchangeText::Resolve(lookup, 60016), token) : text;
 }
 
 void CloseLink(CRS232& link) {
@@ -323,7 +342,7 @@ CSendWorker::Result CSendWorker::RunSpecifications(const std::vector<Row>& rows)
                 ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Specifications, row.id, r.error,
                                 detail);
                 if (!ok)
-                    r.errorText = detail;
+                    r.errorText = DescribeReply(detail, m_lookup);
                 else
                     ++r.specificationsSent;
                 if (!ok || (r.cancelled = Cancelled()))
@@ -416,7 +435,7 @@ CSendWorker::Result CSendWorker::RunProtocols(const std::vector<Row>& rows) {
             QString detail;
             ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Specifications, s.id, r.error, detail);
             if (!ok)
-                r.errorText = detail;
+                r.errorText = DescribeReply(detail, m_lookup);
             else
                 ++r.specificationsSent;
             if (!ok || (r.cancelled = Cancelled()))
@@ -430,7 +449,7 @@ CSendWorker::Result CSendWorker::RunProtocols(const std::vector<Row>& rows) {
             QString detail;
             ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Protocols, row.id, r.error, detail);
             if (!ok)
-                r.errorText = detail;
+                r.errorText = DescribeReply(detail, m_lookup);
             else
                 ++r.protocolsSent;
             r.cancelled = Cancelled();

@@ -35,6 +35,10 @@ bool OpenLink(LinkContext& context, qint32& error, QString& errorText, const Tex
 // Checksums off, then leave remote mode, whatever happens.
 void CloseLink(CRS232& link);
 
+// The detail shown below an error: a reply that is only a token of the tester ("#next#")
+// becomes a sentence naming what it means; a detail in words stays as it is.
+QString DescribeReply(const QString& detail, const TextLookup& lookup);
+
 bool CheckSpecificationById(CRS232& link, CAdoDatabase& db, qint32 id, int& check, qint32& error);
 bool CheckSpecificationByName(CRS232& link, CAdoDatabase& db, const QString& name, qint32& id, int& check,
                               qint32& error);

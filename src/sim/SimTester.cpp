@@ -137,12 +137,15 @@ void CSimTester::OnByte(char byte) {
     if (m_expectRaw > 0) {
         m_blockActivity = std::chrono::steady_clock::now();
         m_block += byte;
-        if (m_block.size() == m_expectRaw)
+        if (m_block.size() == m_expectRaw) {
+            m_pty.WaitReceived();
             FinishBlock();
+        }
         return;
     }
     m_line += byte;
     if (byte == '\n' || m_line.size() > 16384) {
+        m_pty.WaitReceived();
         QByteArray line = m_line;
         m_line.clear();
         while (line.endsWith('\n') || line.endsWith('\r'))
@@ -449,6 +452,8 @@ void CSimTester::OnTransferCommand(const QString& command, const QString& upper)
         m_blockLast = -1;
         m_catalog.PutFile(m_selectedPath, {});
         Reply("#NULL#");
+        m_cycleStart = m_pty.SentUntil();
+        m_cycleWire = m_pty.WireTime();
         return;
     }
     static const QRegularExpression header(
@@ -493,6 +498,7 @@ void CSimTester::FinishBlock() {
         sum += quint8(c);
     if (sum != m_blockChecksum) {
         Reply("#K0#");
+        LogBlockCycle();
         return;
     }
     m_fileData += m_block;
@@ -502,4 +508,21 @@ void CSimTester::FinishBlock() {
         m_put = false;
     }
     Reply("#OK#");
+    LogBlockCycle();
+}
+
+void CSimTester::LogBlockCycle() {
+    // A block's cycle runs from the end of the reply before its header to the end of its
+    // own reply; what the line did not take of it, the program did.
+    if (!m_pty.Paced())
+        return;
+    using namespace std::chrono;
+    const auto end = m_pty.SentUntil();
+    const qint64 cycle = duration_cast<microseconds>(end - m_cycleStart).count();
+    const qint64 wire = duration_cast<microseconds>(m_pty.WireTime() - m_cycleWire).count();
+    Log('=', "block " + QByteArray::number(m_blockIndex) + ": wire " + QByteArray::number(wire) +
+                 " us, cycle " + QByteArray::number(cycle) + " us, host " + QByteArray::number(cycle - wire) +
+                 " us");
+    m_cycleStart = end;
+    m_cycleWire = m_pty.WireTime();
 }

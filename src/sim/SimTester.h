@@ -47,6 +47,8 @@ private:
     void OnTransferCommand(const QString& command, const QString& upper);
     void OnDocumentLine(const QByteArray& line);
     void FinishBlock();
+    // Paced: logs the block's cycle time, the line's part of it and the rest.
+    void LogBlockCycle();
     // Drops a block whose bytes stopped coming, so that the next lines are commands again.
     void AbandonStalledBlock();
     void Reply(const QByteArray& text);
@@ -91,6 +93,8 @@ private:
     quint32 m_blockChecksum = 0;
     QByteArray m_block;
     std::chrono::steady_clock::time_point m_blockActivity{};
+    std::chrono::steady_clock::time_point m_cycleStart{};
+    std::chrono::nanoseconds m_cycleWire{0};
     // Service command state.
     QString m_measStep = QStringLiteral("81");
     QString m_textNo = QStringLiteral("1");

@@ -80,7 +80,8 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("slow"), QStringLiteral("Fault: wait MS milliseconds before every reply."),
          QStringLiteral("MS")},
         {QStringLiteral("pace"),
-         QStringLiteral("Pace bytes in both directions at the line speed (8E1, 11 bits).")},
+         QStringLiteral("Pace bytes in both directions at the line speed (8E1, 11 bits a byte); with --log, "
+                        "log each uploaded block's line time and cycle time.")},
         {QStringLiteral("log"), QStringLiteral("Log the traffic to FILE."), QStringLiteral("FILE")},
     };
     p.addOptions(options);

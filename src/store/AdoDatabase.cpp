@@ -3,10 +3,13 @@
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
 #include "store/JetFunctions.h"
+#include "store/NameOrder.h"
+#include "store/RecordStore.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <cmath>
 #include <limits>
 #include <sqlite3.h>
@@ -53,25 +56,40 @@ bool IsJetFile(const QString& path) {
 
 } // namespace
 
-struct CAdoDatabase::Value {
-    int type = SQLITE_NULL;
-    qint64 i = 0;
-    double d = 0;
-    QString s;
-};
+struct CAdoDatabase::Value : CRecordStore::Cell {};
 
 struct CAdoDatabase::Recordset {
     QString table;       // set for a table opened with OpenTable
     QString indexColumn; // column of the index chosen with SetIndex
     QStringList names;
+    QStringList lowerNames;
     std::vector<int> kinds;
-    QHash<QString, int> byName; // lower-case column name -> position
-    std::vector<std::vector<Value>> rows;
+    CRecordStore rows;
     qsizetype pos = 0;
     bool open = true;
 
-    bool HasRow() const { return open && pos >= 0 && pos < qsizetype(rows.size()); }
+    // Callers ask for the same few column names row after row: remember where each
+    // spelling was found, so that a lookup is a plain comparison.
+    mutable std::vector<std::pair<QString, int>> asked;
+    mutable Value current;
+    // Many rows share a day: each day's text is formatted once per list.
+    QString dayPattern;
+    QHash<qint64, QString> dayTexts;
+
+    bool HasRow() const { return open && pos >= 0 && pos < rows.RowCount(); }
+    // The first column whose name equals the given one, ignoring case; -1 when none does.
+    int Find(const QString& column) const;
 };
+
+int CAdoDatabase::Recordset::Find(const QString& column) const {
+    for (const auto& [spelling, index] : asked)
+        if (spelling == column)
+            return index;
+    const int index = int(lowerNames.indexOf(column.toLower()));
+    if (index >= 0 && asked.size() < 64)
+        asked.emplace_back(column, index);
+    return index;
+}
 
 CAdoDatabase::CAdoDatabase() = default;
 
@@ -92,6 +110,24 @@ void CAdoDatabase::Close() {
 bool CAdoDatabase::Fail(qint32 number) {
     m_lastError = number;
     return false;
+}
+
+bool CAdoDatabase::FailFor(int code, qint32 number) {
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Fail(DbError::Busy);
+    case SQLITE_READONLY:
+        return Fail(DbError::ReadOnly);
+    case SQLITE_CANTOPEN:
+        // The journal cannot be made beside a file that exists: the folder is read-only.
+        if (number != DbError::OpenConnection)
+            return Fail(DbError::ReadOnly);
+        break;
+    default:
+        break;
+    }
+    return Fail(number);
 }
 
 void CAdoDatabase::DriverError(int code, const QString& description) {
@@ -176,6 +212,11 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
         sqlite3_free(err);
         DriverError(rc, QStringLiteral("%1 (%2)").arg(msg, path));
         Close();
+        return FailFor(rc, DbError::OpenConnection);
+    }
+    if (!NameOrder::PrepareConnection(m_db)) {
+        DriverError(sqlite3_errcode(m_db));
+        Close();
         return Fail(DbError::OpenConnection);
     }
     return true;
@@ -209,7 +250,7 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
     int rc = sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &stmt, &tail);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(failNumber);
+        return FailFor(rc, failNumber);
     }
     if (!stmt) { // only blanks or a comment
         result = std::make_unique<Recordset>();
@@ -220,41 +261,16 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
     for (int c = 0; c < n; ++c) {
         const QString name = QString::fromUtf8(sqlite3_column_name(stmt, c));
         rs->names << name;
+        rs->lowerNames << name.toLower();
         rs->kinds.push_back(KindOfDeclType(sqlite3_column_decltype(stmt, c)));
-        const QString key = name.toLower();
-        if (!rs->byName.contains(key))
-            rs->byName.insert(key, c);
     }
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        std::vector<Value> row(static_cast<size_t>(n));
-        for (int c = 0; c < n; ++c) {
-            Value& v = row[static_cast<size_t>(c)];
-            v.type = sqlite3_column_type(stmt, c);
-            switch (v.type) {
-            case SQLITE_INTEGER:
-                v.i = sqlite3_column_int64(stmt, c);
-                break;
-            case SQLITE_FLOAT:
-                v.d = sqlite3_column_double(stmt, c);
-                break;
-            case SQLITE_TEXT:
-                v.s = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)),
-                                        sqlite3_column_bytes(stmt, c));
-                break;
-            case SQLITE_BLOB:
-                v.s = QString::fromLatin1(static_cast<const char*>(sqlite3_column_blob(stmt, c)),
-                                          sqlite3_column_bytes(stmt, c));
-                break;
-            default:
-                break;
-            }
-        }
-        rs->rows.push_back(std::move(row));
-    }
+    // Every row in one pass, then the statement is finished: no statement and no read
+    // transaction outlives this call, so a list kept open never holds up a writer.
+    rc = rs->rows.ReadAll(stmt);
     if (rc != SQLITE_DONE) {
         DriverError(rc);
         sqlite3_finalize(stmt);
-        return Fail(failNumber);
+        return FailFor(rc, failNumber);
     }
     sqlite3_finalize(stmt);
     // A second statement in one text is not run; Jet would refuse it as well.
@@ -298,7 +314,7 @@ bool CAdoDatabase::CloseRecordset() {
     if (!m_rs)
         return Fail(DbError::NoRecordset);
     m_rs->open = false;
-    m_rs->rows.clear();
+    m_rs->rows.Clear();
     return true;
 }
 
@@ -316,7 +332,7 @@ bool CAdoDatabase::MoveFirst() {
 bool CAdoDatabase::MoveLast() {
     if (!NeedRow())
         return false;
-    m_rs->pos = qsizetype(m_rs->rows.size()) - 1;
+    m_rs->pos = m_rs->rows.RowCount() - 1;
     return m_rs->HasRow() ? true : Fail(DbError::Move);
 }
 
@@ -348,13 +364,14 @@ bool CAdoDatabase::SetIndex(const QString& indexName) {
                     .arg(SqlLiteral(candidate)),
                 owner, DbError::SetIndex))
             return false;
-        if (owner->rows.empty() || owner->rows[0][0].s.compare(table, Qt::CaseInsensitive) != 0)
+        if (owner->rows.RowCount() == 0 ||
+            owner->rows.At(0, 0).Text().compare(table, Qt::CaseInsensitive) != 0)
             continue;
         if (!RunStatement(sql, info, DbError::SetIndex))
             return false;
-        if (info->rows.empty())
+        if (info->rows.RowCount() == 0)
             continue;
-        m_rs->indexColumn = info->rows[0][0].s;
+        m_rs->indexColumn = info->rows.At(0, 0).Text();
         return true;
     }
     DriverError(SQLITE_ERROR, QStringLiteral("Table '%1' has no index '%2'.").arg(table, indexName));
@@ -394,11 +411,12 @@ bool CAdoDatabase::Seek(const QString& key) {
 }
 
 const CAdoDatabase::Value* CAdoDatabase::Column(const QString& column, int* kind) const {
-    const auto it = m_rs->byName.constFind(column.toLower());
-    if (it == m_rs->byName.constEnd())
+    const int index = m_rs->Find(column);
+    if (index < 0)
         return nullptr;
-    *kind = m_rs->kinds[static_cast<size_t>(*it)];
-    return &m_rs->rows[static_cast<size_t>(m_rs->pos)][static_cast<size_t>(*it)];
+    *kind = m_rs->kinds[static_cast<size_t>(index)];
+    static_cast<CRecordStore::Cell&>(m_rs->current) = m_rs->rows.At(m_rs->pos, index);
+    return &m_rs->current;
 }
 
 bool CAdoDatabase::IsNull(const QString& column) const {
@@ -427,12 +445,7 @@ bool CAdoDatabase::GetString(const QString& column, QString& value) {
     if (v->type == SQLITE_NULL)
         return Fail(DbError::GetString);
     if (kind == KindText || (kind == KindNone && v->type == SQLITE_TEXT)) {
-        if (v->type == SQLITE_TEXT || v->type == SQLITE_BLOB)
-            value = v->s;
-        else if (v->type == SQLITE_INTEGER)
-            value = QString::number(v->i);
-        else
-            value = QString::number(v->d);
+        value = v->Text();
         return true;
     }
     return Fail(DbError::GetString);
@@ -481,7 +494,7 @@ bool CAdoDatabase::GetBool(const QString& column, int& value) {
     return true;
 }
 
-bool CAdoDatabase::GetDate(const QString& column, QDateTime& value) {
+bool CAdoDatabase::ReadDate(const QString& column, QDate& day, QTime& time) {
     if (!NeedRow())
         return false;
     if (!m_rs->HasRow()) {
@@ -497,19 +510,43 @@ bool CAdoDatabase::GetDate(const QString& column, QDateTime& value) {
     }
     if ((kind != KindDate && kind != KindNone) || v->type != SQLITE_TEXT)
         return Fail(DbError::GetDate);
-    const auto parsed = Jet::ParseDate(v->s);
+    if (Jet::ParseStoredDate(v->p, qsizetype(v->bytes), day, time))
+        return true;
+    const auto parsed = Jet::ParseDate(v->Text());
     if (!parsed)
         return Fail(DbError::GetDate);
-    value = *parsed;
+    day = parsed->date();
+    time = parsed->time();
+    return true;
+}
+
+bool CAdoDatabase::GetDate(const QString& column, QDateTime& value) {
+    QDate day;
+    QTime time;
+    if (!ReadDate(column, day, time))
+        return false;
+    value = QDateTime(day, time);
     return true;
 }
 
 bool CAdoDatabase::GetDateText(const QString& column, QString& value) {
     value.clear();
-    QDateTime date;
-    if (!GetDate(column, date))
+    QDate day;
+    QTime time;
+    if (!ReadDate(column, day, time))
         return false;
-    value = LocaleFormat::ShortDate(date.date());
+    // The same text as LocaleFormat::ShortDate, with the pattern worked out once per list.
+    Recordset& rs = *m_rs;
+    const auto known = rs.dayTexts.constFind(day.toJulianDay());
+    if (known != rs.dayTexts.constEnd()) {
+        value = *known;
+        return true;
+    }
+    if (rs.dayPattern.isEmpty())
+        rs.dayPattern = LocaleFormat::ShortDatePattern();
+    value = QLocale::system().toString(day, rs.dayPattern);
+    if (rs.dayTexts.size() < 4096)
+        rs.dayTexts.insert(day.toJulianDay(), value);
     return true;
 }
 
@@ -539,7 +576,7 @@ bool CAdoDatabase::GetDouble(const QString& column, double& value) {
         return true;
     }
     bool ok = false;
-    value = v->s.toDouble(&ok);
+    value = v->Text().toDouble(&ok);
     if (!ok || !std::isfinite(value)) {
         value = 0;
         return Fail(DbError::ConvertDouble);
@@ -582,9 +619,9 @@ bool CAdoDatabase::GetNewId(qint32& id) {
     std::unique_ptr<Recordset> rs;
     if (!RunStatement(QStringLiteral("Select @@IDENTITY AS NewID"), rs, DbError::OpenRecordset))
         return false;
-    if (rs->rows.empty() || rs->rows[0][0].type != SQLITE_INTEGER)
+    if (rs->rows.RowCount() == 0 || rs->rows.At(0, 0).type != SQLITE_INTEGER)
         return Fail(DbError::GetLong);
-    id = static_cast<qint32>(rs->rows[0][0].i);
+    id = static_cast<qint32>(rs->rows.At(0, 0).i);
     return true;
 }
 
@@ -600,7 +637,7 @@ bool CAdoDatabase::BeginTrans() {
     const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(DbError::BeginTrans);
+        return FailFor(rc, DbError::BeginTrans);
     }
     return true;
 }
@@ -611,7 +648,7 @@ bool CAdoDatabase::CommitTrans() {
     const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(DbError::CommitTrans);
+        return FailFor(rc, DbError::CommitTrans);
     }
     return true;
 }

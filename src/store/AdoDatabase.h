@@ -37,6 +37,9 @@ enum : qint32 {
     CommitTrans = 30149,
     RollbackTrans = 30150,
     DateToSql = 30151,
+    // Our own: causes the numbers above would name wrongly ("may be damaged").
+    Busy = 60013,     // still locked by another connection after the busy time-out
+    ReadOnly = 60014, // the file or its folder cannot be written
 };
 }
 
@@ -108,10 +111,13 @@ private:
     bool Connect(const QString& path, bool create);
     void Close();
     bool Fail(qint32 number);
+    // Fail with the number of the operation, or with Busy or ReadOnly when SQLite's code says so.
+    bool FailFor(int code, qint32 number);
     void DriverError(int code, const QString& description = QString());
     bool NeedConnection();
     bool NeedRow();
     const Value* Column(const QString& column, int* kind) const;
+    bool ReadDate(const QString& column, QDate& day, QTime& time);
     bool RunStatement(const QString& sql, std::unique_ptr<Recordset>& result, qint32 failNumber);
 
     sqlite3* m_db = nullptr;

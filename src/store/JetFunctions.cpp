@@ -29,9 +29,41 @@ std::optional<QTime> ParseTime(const QString& text) {
     return t;
 }
 
+template <typename Char> bool StoredForm(const Char* p, qsizetype n, QDate& date, QTime& time) {
+    if (n != 19 && n != 10)
+        return false;
+    auto digits = [p](int at, int count, int& value) {
+        value = 0;
+        for (int k = at; k < at + count; ++k) {
+            if (p[k] < Char('0') || p[k] > Char('9'))
+                return false;
+            value = value * 10 + int(p[k] - Char('0'));
+        }
+        return true;
+    };
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    if (!digits(0, 4, y) || p[4] != Char('-') || !digits(5, 2, mo) || p[7] != Char('-') || !digits(8, 2, d))
+        return false;
+    if (n == 19 && (!(p[10] == Char(' ') || p[10] == Char('T')) || !digits(11, 2, h) || p[13] != Char(':') ||
+                    !digits(14, 2, mi) || p[16] != Char(':') || !digits(17, 2, s)))
+        return false;
+    date = QDate(y, mo, d);
+    time = QTime(h, mi, s);
+    return date.isValid() && time.isValid();
+}
+
 } // namespace
 
+bool ParseStoredDate(const char* text, qsizetype size, QDate& date, QTime& time) {
+    return text && StoredForm(text, size, date, time);
+}
+
 std::optional<QDateTime> ParseDate(const QString& input) {
+    // Nearly every date read back is in the stored form; it needs no pattern matching.
+    QDate storedDate;
+    QTime storedTime;
+    if (StoredForm(input.utf16(), input.size(), storedDate, storedTime))
+        return QDateTime(storedDate, storedTime);
     const QString text = input.trimmed();
     if (text.isEmpty())
         return std::nullopt;

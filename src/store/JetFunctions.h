@@ -14,6 +14,11 @@ namespace Jet {
 // "24.12.2019 08:05", "12/24/2019"; parts need not be zero-filled.
 std::optional<QDateTime> ParseDate(const QString& text);
 
+// The stored form "YYYY-MM-DD HH:MM:SS", or "YYYY-MM-DD" alone, as UTF-8, read without
+// the general parser; false for any other text and for a day or time that does not
+// exist, which ParseDate then decides.
+bool ParseStoredDate(const char* text, qsizetype size, QDate& date, QTime& time);
+
 // The stored form: "YYYY-MM-DD HH:MM:SS".
 QString FormatDate(const QDateTime& value);
 

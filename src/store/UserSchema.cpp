@@ -2,9 +2,12 @@
 
 #include "platform/Notifier.h"
 #include "store/AdoDatabase.h"
+#include "store/NameOrder.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 
 namespace UserSchema {
 
@@ -25,6 +28,7 @@ struct Column {
 struct Table {
     const char* name;
     std::vector<Column> columns;
+    Ver since = V20;
 };
 
 struct Index {
@@ -71,7 +75,9 @@ const std::vector<Table>& Tables() {
           {"AccessibleParts", "LONG", V30},
           {"PhaseReverseEnable", "LONG", V30},
           {"TotalPabl", "LONG", V30},
-          {"UseExtraPolation", "LONG", V32}}},
+          {"UseExtraPolation", "LONG", V32},
+          // Identity of the name beyond ASCII case, filled by the program (NameOrder::Key).
+          {"NameKey", "TEXT(20)", V32}}},
         {"TypPartsTab",
          {{"TypenTabID", "LONG", V20, V20, nullptr, "TypenTab"},
           {"GroupNo", "LONG"},
@@ -159,6 +165,7 @@ const std::vector<Table>& Tables() {
           {"DatabaseDate", "DATETIME"},
           {"RequiredSoftwareRelease", "TEXT(10)"},
           {"Comment", "TEXT(255)"}}},
+        {"LanguageTab", {{"Language", "TEXT(20)"}}, V32},
     };
     return tables;
 }
@@ -167,6 +174,7 @@ const std::vector<Index>& Indexes() {
     static const std::vector<Index> indexes = {
         {"TypenTab", "idx", "id", true},
         {"TypenTab", "IX_Name", "Name", true},
+        {"TypenTab", "IX_NameKey", "NameKey", true, V32},
         {"GeraeteTab", "idx", "id", true},
         // Until 2.1 a device had exactly one protocol; the history made the index non-unique.
         {"GeraeteTab", "IX_GUID", "myGUID", true, V20, V20},
@@ -237,12 +245,14 @@ QString VersionRowInsert(const VersionRow& row) {
         .arg(SqlLiteral(row.version), SqlLiteral(row.requiredRelease), SqlLiteral(row.comment));
 }
 
-QStringList CreateStatements(const QString& version) {
+QStringList CreateStatements(const QString& version, const QString& language) {
     const int v = VersionIndex(version);
     if (v < 0)
         return {};
     QStringList out;
     for (const Table& table : Tables()) {
+        if (int(table.since) > v)
+            continue;
         QStringList defs;
         QStringList keys;
         for (const Column& c : table.columns) {
@@ -256,23 +266,6 @@ QStringList CreateStatements(const QString& version) {
         }
         out << QStringLiteral("CREATE TABLE \"%1\" (\n  %2\n)")
                    .arg(QLatin1String(table.name), (defs + keys).join(QStringLiteral(",\n  ")));
-        for (const Column& c : table.columns) {
-            if (int(c.since) > v || QByteArray(c.type) != "DATETIME")
-                continue;
-            // Dates arrive in whatever form the caller wrote them ("2020-2-1"); store them
-            // zero-filled so that sorting and the date functions see one form.
-            for (const char* when : {"INSERT", "UPDATE OF"}) {
-                const bool ins = QByteArray(when) == "INSERT";
-                out << QStringLiteral(
-                           "CREATE TRIGGER \"%1_%2_%3\" AFTER %4 ON \"%1\" "
-                           "WHEN NEW.\"%2\" IS NOT JET_NORMDATE(NEW.\"%2\") BEGIN "
-                           "UPDATE \"%1\" SET \"%2\" = JET_NORMDATE(NEW.\"%2\") WHERE rowid = NEW.rowid; END")
-                           .arg(QLatin1String(table.name), QLatin1String(c.name),
-                                ins ? QStringLiteral("ins") : QStringLiteral("upd"),
-                                ins ? QStringLiteral("INSERT")
-                                    : QStringLiteral("UPDATE OF \"%1\"").arg(QLatin1String(c.name)));
-            }
-        }
     }
     for (const Index& index : Indexes()) {
         if (v < int(index.since) || v > int(index.until))
@@ -283,11 +276,14 @@ QStringList CreateStatements(const QString& version) {
     }
     for (int i = 0; i <= v; ++i)
         out << VersionRowInsert(VersionRows()[i]);
+    if (v >= V32)
+        out << QStringLiteral("INSERT INTO LanguageTab (Language) VALUES (%1)")
+                   .arg(SqlLiteral(language.isEmpty() ? NameOrder::DefaultLanguage() : language));
     return out;
 }
 
-bool CreateUserDatabase(const QString& folder, const QString& version) {
-    const QStringList statements = CreateStatements(version);
+bool CreateUserDatabase(const QString& folder, const QString& version, const QString& language) {
+    const QStringList statements = CreateStatements(version, language);
     if (statements.isEmpty()) {
         Notifier().ShowMessage(QStringLiteral("Unknown schema version \"%1\"; known are %2.")
                                    .arg(version, Versions().join(QStringLiteral(", "))),
@@ -340,6 +336,133 @@ bool EnsureLookupIndexes(CAdoDatabase& db) {
         QStringLiteral(
             "CREATE UNIQUE INDEX IF NOT EXISTS \"%1\" ON \"GeraeteTab\" (myGUID) WHERE History = 0")
             .arg(QLatin1String(kCurrentGuidIndex)));
+}
+
+namespace {
+
+QStringList Strings(CAdoDatabase& db, const QString& sql, const QString& column) {
+    QStringList out;
+    if (db.OpenQuery(sql))
+        for (bool ok = db.MoveFirst(); ok && db.HasRow(); ok = db.MoveNext()) {
+            QString s;
+            db.GetString(column, s);
+            out << s;
+        }
+    db.CloseRecordset();
+    return out;
+}
+
+} // namespace
+
+QList<NameOrder::Clash> FindNameClashes(CAdoDatabase& db) {
+    QList<NameOrder::Clash> clashes;
+    if (!db.OpenQuery(QStringLiteral("SELECT id, Name FROM TypenTab ORDER BY id")))
+        return clashes;
+    QHash<QString, QPair<qint32, QString>> first;
+    for (bool ok = db.MoveFirst(); ok && db.HasRow(); ok = db.MoveNext()) {
+        qint32 id = 0;
+        QString name;
+        db.GetLong(QStringLiteral("id"), id);
+        if (!db.GetString(QStringLiteral("Name"), name))
+            continue;
+        const QString key = NameOrder::Key(name);
+        const auto it = first.constFind(key);
+        if (it == first.constEnd())
+            first.insert(key, {id, name});
+        else
+            clashes.append({it->first, it->second, id, name});
+    }
+    db.CloseRecordset();
+    return clashes;
+}
+
+bool CompleteSchema(CAdoDatabase& db, const QString& language) {
+    const QString current = Strings(db,
+                                    QStringLiteral("SELECT DatabaseVersion AS v FROM VersionTab "
+                                                   "ORDER BY rowid DESC"),
+                                    QStringLiteral("v"))
+                                .value(0);
+    if (current != CurrentVersion())
+        return true;
+    const auto missing = [&](const QString& sql) { return Strings(db, sql, QStringLiteral("n")).isEmpty(); };
+    // Nothing is written to a file that is complete, so a read-only one opens as before.
+    const bool complete =
+        missing(QStringLiteral("SELECT name AS n FROM sqlite_master WHERE type = 'trigger' AND sql LIKE "
+                               "'%JET_NORMDATE%'")) &&
+        !missing(QStringLiteral(
+            "SELECT name AS n FROM sqlite_master WHERE type = 'table' AND name = 'LanguageTab'")) &&
+        !missing(QStringLiteral("SELECT name AS n FROM sqlite_master WHERE type = 'index' AND name = "
+                                "'TypenTab_IX_NameKey'")) &&
+        // Keys gone stale or never filled (rows written with the stock tool), but for a
+        // name whose key another row holds.
+        missing(
+            QStringLiteral("SELECT Name AS n FROM TypenTab t WHERE NameKey IS NOT NULL AND NameKey IS NOT "
+                           "V740_NAMEKEY(Name) OR NameKey IS NULL AND Name IS NOT NULL AND NOT EXISTS "
+                           "(SELECT 1 FROM TypenTab o WHERE o.NameKey = V740_NAMEKEY(t.Name))"));
+    if (complete)
+        return true;
+    CTransaction trans(db);
+    if (!trans.IsActive())
+        return false;
+    // Triggers of files made by earlier builds call a function only this program has.
+    const QStringList oldTriggers = Strings(
+        db,
+        QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'trigger' AND sql LIKE '%JET_NORMDATE%'"),
+        QStringLiteral("name"));
+    for (const QString& name : oldTriggers)
+        if (!db.Execute(QStringLiteral("DROP TRIGGER \"%1\"").arg(name)))
+            return false;
+    if (missing(QStringLiteral(
+            "SELECT name AS n FROM sqlite_master WHERE type = 'table' AND name = 'LanguageTab'")) &&
+        !(db.Execute(QStringLiteral("CREATE TABLE \"LanguageTab\" (\n  \"Language\" %1\n)")
+                         .arg(SqlType("TEXT(20)"))) &&
+          db.Execute(QStringLiteral("INSERT INTO LanguageTab (Language) VALUES (%1)")
+                         .arg(SqlLiteral(NameOrder::IsLanguage(language) ? language
+                                                                         : NameOrder::DefaultLanguage())))))
+        return false;
+    if (missing(
+            QStringLiteral("SELECT name AS n FROM pragma_table_info('TypenTab') WHERE name = 'NameKey'")) &&
+        !db.Execute(
+            QStringLiteral("ALTER TABLE TypenTab ADD COLUMN \"NameKey\" %1").arg(SqlType("TEXT(20)"))))
+        return false;
+    // Keys in id order; a name that clashes with an earlier one keeps no key until it is
+    // renamed (FindNameClashes reports it), so that the upgrade itself never fails.
+    if (!db.OpenQuery(QStringLiteral("SELECT id, Name, NameKey FROM TypenTab ORDER BY id")))
+        return false;
+    struct Row {
+        qint32 id;
+        QString key;
+        bool stored;
+    };
+    std::vector<Row> changes;
+    QSet<QString> taken;
+    for (bool ok = db.MoveFirst(); ok && db.HasRow(); ok = db.MoveNext()) {
+        qint32 id = 0;
+        QString name, stored;
+        db.GetLong(QStringLiteral("id"), id);
+        const bool hasName = db.GetString(QStringLiteral("Name"), name);
+        const bool hasStored = db.GetString(QStringLiteral("NameKey"), stored);
+        QString key = hasName ? NameOrder::Key(name) : QString();
+        const bool keep = hasName && !taken.contains(key);
+        if (keep)
+            taken.insert(key);
+        if (keep ? (!hasStored || stored != key) : hasStored)
+            changes.push_back({id, keep ? key : QString(), keep});
+    }
+    db.CloseRecordset();
+    // Clear first, then set: a key moving from one row to another never meets itself.
+    for (const Row& r : changes)
+        if (!db.Execute(QStringLiteral("UPDATE TypenTab SET NameKey = NULL WHERE id = %1").arg(r.id)))
+            return false;
+    for (const Row& r : changes)
+        if (r.stored && !db.Execute(QStringLiteral("UPDATE TypenTab SET NameKey = %1 WHERE id = %2")
+                                        .arg(SqlLiteral(r.key), QString::number(r.id))))
+            return false;
+    if (!db.Execute(QStringLiteral(
+            "CREATE UNIQUE INDEX IF NOT EXISTS \"TypenTab_IX_NameKey\" ON \"TypenTab\" (NameKey)")))
+        return false;
+    // This connection was opened without the key column: give it the triggers now.
+    return trans.Commit() && NameOrder::PrepareConnection(db.Handle());
 }
 
 } // namespace UserSchema

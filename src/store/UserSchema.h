@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "store/NameOrder.h"
+
 class CAdoDatabase;
 
 // The user database user2.db in each schema version from 2.0 to 3.2.
@@ -17,14 +19,25 @@ bool IsKnownVersion(const QString& version);
 // File name of the user database in the data folder.
 QString FileName();
 
-// The statements that create an empty database of the version: tables, indexes, the
-// triggers that keep dates in their stored form, and the VersionTab rows of every step
-// up to the version. Empty for an unknown version.
-QStringList CreateStatements(const QString& version);
+// The statements that create an empty database of the version: tables, indexes and the
+// VersionTab rows of every step up to the version; a 3.2 file also gets the language that
+// orders its names (the default one when empty). Empty for an unknown version. Nothing in
+// the schema names a function or collation of this program, so the stock sqlite3 tool
+// reads, writes and checks the file.
+QStringList CreateStatements(const QString& version, const QString& language = QString());
 
 // Creates folder/user2.db of the version. Fails, with a message through the notifier, if
 // the file exists or cannot be made; a half-made file is removed.
-bool CreateUserDatabase(const QString& folder, const QString& version);
+bool CreateUserDatabase(const QString& folder, const QString& version, const QString& language = QString());
+
+// Brings a 3.2 file made by an earlier build to the schema of this one, in one transaction:
+// drops date triggers that call this program's functions, adds LanguageTab (with the given
+// language, else the default one) and the name keys with their unique index. Names that
+// clash keep no key, so the step never fails on them. Other versions are left alone.
+bool CompleteSchema(CAdoDatabase& db, const QString& language = QString());
+
+// Test specifications whose names differ only in case (beyond ASCII) from an earlier one.
+QList<NameOrder::Clash> FindNameClashes(CAdoDatabase& db);
 
 // The VersionTab row that an upgrade step (or a fresh database) appends.
 struct VersionRow {

@@ -2,6 +2,7 @@
 
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
+#include "platform/ProfileFile.h"
 #include "platform/RegistryKey.h"
 #include "platform/UserName.h"
 #include "store/AdoDatabase.h"
@@ -177,8 +178,12 @@ int Run() {
     {
         CAdoDatabase db;
         QString version;
+        // Names are ordered in the language the user works in on this machine.
+        const QString language = CProfileFile(local + QStringLiteral("/V740Control.ini"))
+                                     .GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"),
+                                                NameOrder::DefaultLanguage());
         ok = db.Open(folder, UserSchema::FileName()) && DatabaseUpgrade::ReadVersion(db, version) &&
-             DatabaseUpgrade::RunChain(db, version);
+             DatabaseUpgrade::RunChain(db, version) && UserSchema::CompleteSchema(db, language);
     }
     if (!ok)
         Notifier().ShowMessage(

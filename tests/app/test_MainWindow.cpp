@@ -176,7 +176,8 @@ private slots:
         QCOMPARE(frame->PaneText(0), QStringLiteral("6 Einträge"));
         QCOMPARE(frame->PaneText(1), QString());
         QCOMPARE(frame->PaneIcon(1), 179);
-        QCOMPARE(frame->PaneText(2), QStringLiteral("Port: COM1:"));
+        // A stored "COM1:" is shown as the device the link opens.
+        QCOMPARE(frame->PaneText(2), QStringLiteral("Port: /dev/ttyS0"));
         QCOMPARE(frame->PaneIcon(2), 169);
         QCOMPARE(frame->PaneText(3), QStringLiteral("Baud: 115200"));
         QCOMPARE(frame->PaneText(4), QStringLiteral("Datenbits: 8"));
@@ -281,7 +282,8 @@ private slots:
             DoubleClick(row);
             QCOMPARE(notes->messages.size(), 1);
             QCOMPARE(notes->Last(),
-                     QStringLiteral("The function \"%1\" is not in this build yet.").arg(captions[row]));
+                     QStringLiteral("Die Funktion „%1“ ist in dieser Version noch nicht enthalten.")
+                         .arg(captions[row]));
             notes->Clear();
             List().ClearSelection();
             List().SelectRow(row);
@@ -742,6 +744,65 @@ private slots:
         };
         QVERIFY2(inkBelowTheTitle(QStringLiteral("gjpqy gjpqy gjpqy")) > 10, "descenders cut off");
         QCOMPARE(inkBelowTheTitle(QStringLiteral("ABCDE ABCDE ABCDE")), 0);
+    }
+
+    // Every pane shows its whole text in every language, with a long device path too, and
+    // the tool bar and the panes explain themselves in the language chosen.
+    void statusPanesFitTheirTextsInEveryLanguage() {
+        struct Case {
+            const char* language;
+            const char* backTip;
+            const char* versionWord;
+        };
+        const Case cases[] = {
+            {"Castellano", "Atrás (Retroceso)", "Versión"},
+            {"Česky", "Zpět (Backspace)", "Verze"},
+            {"Deutsch", "Zurück (Rücktaste)", "Version"},
+            {"English", "Back (Backspace)", "Version"},
+            {"Français", "Retour (Retour arrière)", "Version"},
+            {"Italiano", "Indietro (Backspace)", "Versione"},
+            {"Österreichisch", "Zurück (Rücktaste)", "Version"},
+        };
+        const QString longPort =
+            QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+        for (const Case& c : cases) {
+            const QString language = QString::fromUtf8(c.language);
+            View().OnLanguage(language);
+            QTRY_COMPARE(doc->Language(), language);
+            for (const QString& port : {QStringLiteral("COM1:"), longPort}) {
+                // The long path needs a wide window; maximised on a wide screen.
+                frame->resize(port == longPort ? QSize(1400, 600) : QSize(800, 600));
+                frame->OnLinkStatus(port, QStringLiteral("115200"), QStringLiteral("8"), 170);
+                frame->OnProgress(true, QStringLiteral("x"));
+                QApplication::processEvents();
+                QTest::qWait(20);
+                const QList<QLabel*> labels = frame->statusBar()->findChildren<QLabel*>();
+                int shown = 0;
+                for (QLabel* label : labels) {
+                    if (label->text().isEmpty())
+                        continue;
+                    ++shown;
+                    const int needed = label->fontMetrics().horizontalAdvance(label->text());
+                    QVERIFY2(label->isVisible() && label->width() >= needed,
+                             qPrintable(QStringLiteral("%1: '%2' is %3 px wide in %4 px")
+                                            .arg(language, label->text(), QString::number(needed),
+                                                 QString::number(label->width()))));
+                }
+                QCOMPARE(shown, 5);
+            }
+            QVERIFY(frame->PaneText(2).endsWith(longPort));
+            QCOMPARE(frame->CommandAction(32780)->toolTip(), QString::fromUtf8(c.backTip));
+            QVERIFY(!frame->CommandAction(32780)->statusTip().isEmpty());
+            for (QLabel* label : frame->statusBar()->findChildren<QLabel*>())
+                if (!label->text().isEmpty())
+                    QVERIFY2(!label->parentWidget()->toolTip().isEmpty(), qPrintable(label->text()));
+            CAboutDlg about(*doc, frame.get());
+            auto* version = about.findChild<QLabel*>(QStringLiteral("version"));
+            QVERIFY(version);
+            QCOMPARE(version->text(),
+                     QString::fromUtf8(c.versionWord) + QLatin1Char(' ') + CAboutDlg::ProductVersion());
+        }
+        frame->OnProgress(false, QString());
     }
 
     void theAboutDialogShowsVersionAndDataFolder() {

@@ -24,7 +24,8 @@ CAboutDlg::CAboutDlg(CVELMOR740PCRemoteDoc& doc, QWidget* parent) : QDialog(pare
     logo->setAlignment(Qt::AlignTop);
 
     auto* product = new QLabel(QStringLiteral("<b>VELMOR 740ST - Roziraz Uvurad</b>"), this);
-    auto* version = new QLabel(QStringLiteral("Version %1").arg(ProductVersion()), this);
+    auto* version =
+        new QLabel(FormatText(doc.Text(60007, QStringLiteral("Version %s")), ProductVersion()), this);
     version->setObjectName(QStringLiteral("version"));
     auto* folder =
         new QLabel(FormatText(doc.Text(50063, QStringLiteral("Data folder: %s")), doc.DataFolder()), this);

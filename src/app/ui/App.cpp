@@ -6,6 +6,7 @@
 #include "app/WindowMessages.h"
 #include "app/ui/CatalogueDialogs.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/StartupProbe.h"
 #include "platform/Notifier.h"
 #include "store/TextFormat.h"
 #include "upgrade/DatabaseBackup.h"
@@ -77,7 +78,7 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     }
     m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
     m_frame->show();
-    StartRollingBackup();
+    StartupProbe::AfterFirstPaint(m_frame.get(), [this] { StartRollingBackup(); });
     return true;
 }
 

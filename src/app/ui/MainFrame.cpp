@@ -6,6 +6,7 @@
 #include "app/ui/Artwork.h"
 #include "app/ui/InfoView.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
+#include "link/SerialSettings.h"
 #include "store/TextFormat.h"
 
 #include <QCloseEvent>
@@ -16,6 +17,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <utility>
 
 namespace {
 
@@ -35,7 +37,8 @@ const Language kLanguages[] = {
     {"Österreichisch", CMainFrame::IdOesterreichisch},
 };
 
-// A status pane: a fixed width, an optional icon and a text.
+// A status pane: an optional icon and a text. The width is a minimum: the pane grows with
+// its text, so that no language and no port path is cut.
 QWidget* Pane(QWidget* parent, int width, QLabel** icon, QLabel** text) {
     auto* pane = new QWidget(parent);
     auto* layout = new QHBoxLayout(pane);
@@ -50,7 +53,7 @@ QWidget* Pane(QWidget* parent, int width, QLabel** icon, QLabel** text) {
     (*text)->setTextFormat(Qt::PlainText);
     layout->addWidget(*text, 1);
     if (width > 0)
-        pane->setFixedWidth(width);
+        pane->setMinimumWidth(width);
     return pane;
 }
 
@@ -66,7 +69,8 @@ int CMainFrame::LanguageCommand(const QString& language) {
 CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QWidget* parent)
     : QMainWindow(parent), m_doc(doc), m_messages(messages) {
     setWindowTitle(CVELMOR740PCRemoteDoc::AppTitle());
-    setWindowIcon(Artwork::AppIcon());
+    // The window shows the application's icon, set once in main: decoding its four images
+    // a second time was a tenth of the start-up.
     setObjectName(QStringLiteral("VELMOR_CONTROL_CENTER"));
 
     auto* tools = addToolBar(QStringLiteral("Standard"));
@@ -81,12 +85,6 @@ CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QW
     m_back->setData(int(IdBack));
     m_filter->setData(int(IdFilter));
     m_action->setData(int(IdAction));
-    m_back->setToolTip(QStringLiteral("Back (Backspace)"));
-    m_filter->setToolTip(QStringLiteral("Filter (Home)"));
-    m_action->setToolTip(QStringLiteral("Action (context menu)"));
-    m_back->setStatusTip(QStringLiteral("Back to the list shown before"));
-    m_filter->setStatusTip(QStringLiteral("Filter and sort the list"));
-    m_action->setStatusTip(QStringLiteral("Commands for the selected entries"));
 
     auto* status = statusBar();
     status->setSizeGripEnabled(true);
@@ -222,9 +220,25 @@ int CMainFrame::PaneIcon(int pane) const {
 }
 
 void CMainFrame::UpdateStatusTexts() {
+    m_back->setToolTip(m_doc.Text(60000, QStringLiteral("Back (Backspace)")));
+    m_filter->setToolTip(m_doc.Text(60001, QStringLiteral("Filter (Home)")));
+    m_action->setToolTip(m_doc.Text(60002, QStringLiteral("Action (context menu)")));
+    m_back->setStatusTip(m_doc.Text(60003, QStringLiteral("Back to the list shown before")));
+    m_filter->setStatusTip(m_doc.Text(60004, QStringLiteral("Filter and sort the list")));
+    m_action->setStatusTip(m_doc.Text(60005, QStringLiteral("Commands for the selected entries")));
+    const std::pair<QLabel*, qint32> hovers[] = {{m_countPane, 60008},
+                                                 {m_progressText, 60009},
+                                                 {m_portPane, 60010},
+                                                 {m_baudPane, 60011},
+                                                 {m_bitsPane, 60012}};
+    for (const auto& [label, id] : hovers)
+        label->parentWidget()->setToolTip(m_doc.Text(id));
+
     m_countPane->setText(FormatText(m_doc.Text(410, QStringLiteral("%d entries")), m_count));
     const QString pair = QStringLiteral("%s %s");
-    m_portPane->setText(FormatText(pair, m_doc.Text(50076, QStringLiteral("Port:")), m_port));
+    // The port as the link opens it: a stored "COM1:" is the first serial device.
+    m_portPane->setText(
+        FormatText(pair, m_doc.Text(50076, QStringLiteral("Port:")), SerialPortNames::ToDevicePath(m_port)));
     m_baudPane->setText(FormatText(pair, m_doc.Text(31522, QStringLiteral("Baud:")), m_baud));
     m_bitsPane->setText(FormatText(pair, m_doc.Text(31523, QStringLiteral("Data bits:")), m_bits));
 }
