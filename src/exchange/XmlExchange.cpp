@@ -729,68 +729,70 @@ bool CXmlExchange::WriteNewProtocol(CAdoDatabase& db, const Protocol& p, bool re
     if (retire && oldId != 0 &&
         !db.Execute(QStringLiteral("UPDATE GeraeteTab SET History=1 WHERE id=%1").arg(oldId)))
         return false;
-    const QString master =
-        QStringLiteral(
-            "INSERT INTO GeraeteTab (SpecificationName, Device, NominalVoltage, TestDate, TestResultID, "
-            "Operator, Serial, Manufacturer, Description, Client, Location, Department, Room, Costs, "
-            "Comment, FirstTestDate, NextTestDate, ExternalUse, ExportImport, TesterName, TesterSerial, "
-            "TesterSW, History, myGUID, City, Street, ReviewPeriod, DutClass, UseExtraPolation) VALUES (") +
-        QStringList{Lit(p.specificationName),
-                    Lit(p.device),
-                    Lit(p.nominalVoltage),
-                    Lit(p.testDate),
-                    Num(p.testResultId),
-                    Lit(p.op),
-                    Lit(p.serial),
-                    Lit(p.manufacturer),
-                    Lit(p.description),
-                    Lit(p.client),
-                    Lit(p.location),
-                    Lit(p.department),
-                    Lit(p.room),
-                    Lit(p.costs),
-                    Lit(p.comment),
-                    DateLit(p.firstTestDate),
-                    DateLit(p.nextTestDate),
-                    Lit(p.externalUse),
-                    Num(2),
-                    Lit(p.testerName),
-                    Lit(p.testerSerial),
-                    Lit(p.testerSW),
-                    Num(0),
-                    Lit(p.guid),
-                    Lit(p.city),
-                    Lit(p.street),
-                    Num(p.reviewPeriod),
-                    Lit(p.dutClass),
-                    Num(p.useExtraPolation)}
-            .join(QStringLiteral(", ")) +
-        QLatin1Char(')');
-
+    // Bound statements, prepared once per connection: most of an import's time went into
+    // parsing each statement anew.
+    const auto text = [](const QString& t) { return QVariant(t.isNull() ? QStringLiteral("") : t); };
+    const auto date = [](const QString& d) { return d.isEmpty() ? QVariant() : QVariant(d); };
+    // Reals are stored as the "%f" text would give them: six decimals.
+    const auto real = [](double d) { return QVariant(Real6(d).toDouble()); };
     qint32 newId = 0;
-    bool ok = db.Execute(master) && db.GetNewId(newId);
+    bool ok =
+        db.ExecuteBound(
+            QStringLiteral(
+                "INSERT INTO GeraeteTab (SpecificationName, Device, NominalVoltage, TestDate, TestResultID, "
+                "Operator, Serial, Manufacturer, Description, Client, Location, Department, Room, Costs, "
+                "Comment, FirstTestDate, NextTestDate, ExternalUse, ExportImport, TesterName, TesterSerial, "
+                "TesterSW, History, myGUID, City, Street, ReviewPeriod, DutClass, UseExtraPolation) VALUES "
+                "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 2, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?)"),
+            {text(p.specificationName),
+             text(p.device),
+             text(p.nominalVoltage),
+             text(p.testDate),
+             p.testResultId,
+             text(p.op),
+             text(p.serial),
+             text(p.manufacturer),
+             text(p.description),
+             text(p.client),
+             text(p.location),
+             text(p.department),
+             text(p.room),
+             text(p.costs),
+             text(p.comment),
+             date(p.firstTestDate),
+             date(p.nextTestDate),
+             text(p.externalUse),
+             text(p.testerName),
+             text(p.testerSerial),
+             text(p.testerSW),
+             text(p.guid),
+             text(p.city),
+             text(p.street),
+             p.reviewPeriod,
+             text(p.dutClass),
+             p.useExtraPolation}) &&
+        db.GetNewId(newId);
     for (const auto& v : p.visual) {
         if (!ok)
             break;
-        ok = db.Execute(
-            QStringLiteral("INSERT INTO GeraetSichtProtTab (GeraeteTabID, RefNo, Result) VALUES (%1, %2, %3)")
-                .arg(newId)
-                .arg(v.refNo)
-                .arg(v.result));
+        ok = db.ExecuteBound(
+            QStringLiteral("INSERT INTO GeraetSichtProtTab (GeraeteTabID, RefNo, Result) VALUES (?, ?, ?)"),
+            {newId, v.refNo, v.result});
     }
-    const auto insertResults = [&](const char* table, const std::vector<Protocol::Result>& rows) {
+    const auto insertResults = [&](const QString& sql, const std::vector<Protocol::Result>& rows) {
         for (const auto& v : rows) {
             if (!ok)
                 return;
-            ok = db.Execute(
-                QStringLiteral("INSERT INTO %1 (GeraeteTabID, RefNo, MeasValue, Result, FirstValue) VALUES "
-                               "(%2, %3, %4, %5, %6)")
-                    .arg(QLatin1String(table), Num(newId), Num(v.refNo), Real6(v.measValue), Num(v.result),
-                         Real6(v.firstValue)));
+            ok = db.ExecuteBound(sql, {newId, v.refNo, real(v.measValue), v.result, real(v.firstValue)});
         }
     };
-    insertResults("GeraetProtTab", p.test);
-    insertResults("GeraetFktProtTab", p.functional);
+    insertResults(
+        QStringLiteral("INSERT INTO GeraetProtTab (GeraeteTabID, RefNo, MeasValue, Result, FirstValue) "
+                       "VALUES (?, ?, ?, ?, ?)"),
+        p.test);
+    insertResults(QStringLiteral("INSERT INTO GeraetFktProtTab (GeraeteTabID, RefNo, MeasValue, Result, "
+                                 "FirstValue) VALUES (?, ?, ?, ?, ?)"),
+                  p.functional);
     return ok;
 }
 

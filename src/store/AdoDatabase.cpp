@@ -99,6 +99,9 @@ CAdoDatabase::~CAdoDatabase() {
 
 void CAdoDatabase::Close() {
     m_rs.reset();
+    for (sqlite3_stmt* stmt : std::as_const(m_prepared))
+        sqlite3_finalize(stmt);
+    m_prepared.clear();
     if (m_db) {
         if (!sqlite3_get_autocommit(m_db))
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -598,6 +601,59 @@ bool CAdoDatabase::Execute(const QString& sql) {
     if (!RunStatement(sql, rs, DbError::Execute))
         return false;
     m_rs = std::move(rs);
+    return true;
+}
+
+bool CAdoDatabase::ExecuteBound(const QString& sql, const QVariantList& values) {
+    if (!NeedConnection())
+        return false;
+    m_rs.reset();
+    sqlite3_stmt*& stmt = m_prepared[sql];
+    if (!stmt) {
+        const QByteArray text = Jet::TranslateStatement(sql).toUtf8();
+        const int rc = sqlite3_prepare_v3(m_db, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT,
+                                          &stmt, nullptr);
+        if (rc != SQLITE_OK || !stmt) {
+            m_prepared.remove(sql);
+            DriverError(rc);
+            return Fail(DbError::Execute);
+        }
+    }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
+        int rc = SQLITE_OK;
+        switch (v.typeId()) {
+        case QMetaType::UnknownType:
+            rc = sqlite3_bind_null(stmt, i + 1);
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+            break;
+        default: {
+            const QByteArray b = v.toString().toUtf8();
+            rc = sqlite3_bind_text(stmt, i + 1, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        }
+        }
+        if (rc != SQLITE_OK) {
+            DriverError(rc);
+            return Fail(DbError::Execute);
+        }
+    }
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        DriverError(rc);
+        sqlite3_reset(stmt);
+        return Fail(DbError::Execute);
+    }
+    sqlite3_reset(stmt);
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <memory>
 #include <vector>
 
@@ -88,6 +89,11 @@ public:
 
     bool Execute(const QString& sql);
     bool ExecuteAll(const QStringList& statements);
+    // Runs one statement with "?" parameters bound to `values` (text, integers, doubles; a
+    // null QVariant is NULL). It is prepared once per connection and kept for the next call
+    // with the same text, so a run of inserts is not parsed anew for every row; values need
+    // no quoting.
+    bool ExecuteBound(const QString& sql, const QVariantList& values);
     bool GetNewId(qint32& id);
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int ChangedRows() const;
@@ -123,6 +129,7 @@ private:
     sqlite3* m_db = nullptr;
     QString m_path;
     std::unique_ptr<Recordset> m_rs;
+    QHash<QString, sqlite3_stmt*> m_prepared; // ExecuteBound's statements
     qint32 m_lastError = 0;
 };
 
