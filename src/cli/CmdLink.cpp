@@ -8,7 +8,6 @@
 #include "link/LinkErrors.h"
 #include "link/RS232.h"
 #include "link/SerialProfile.h"
-#include "platform/ProfileFile.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "store/TextFormat.h"
@@ -20,19 +19,12 @@
 namespace Cli {
 namespace {
 
-QString LinkLanguage(const GlobalOptions& options) {
-    if (!options.language.isEmpty())
-        return options.language;
-    const CProfileFile ini(CSerialProfile::SettingsFile(DataFolder(options)));
-    return ini.GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"), QStringLiteral("Deutsch"), 31);
-}
-
 // The text of an error TextID; the number when the catalogue has none.
 QString ErrorText(const GlobalOptions& options, qint32 code) {
     static CTextCatalog catalog;
     static const bool open = catalog.Open();
     QString text;
-    if (open && catalog.SeekText(code, LinkLanguage(options), text) && !text.isEmpty())
+    if (open && catalog.SeekText(code, Language(options), text) && !text.isEmpty())
         return text;
     return QStringLiteral("error %1").arg(code);
 }

@@ -29,6 +29,7 @@ void InstallBuiltIn() {
     // The software update, print header and RS232 test dialogs install their runners
     // here as their subsystems arrive.
     ExchangeDialogs::InstallImport();
+    ExchangeDialogs::InstallExport();
 }
 
 CatalogueDialogResult Run(CatalogueDialog dialog, QWidget* parent, CDirectoryView& view,

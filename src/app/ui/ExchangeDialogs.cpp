@@ -1,11 +1,13 @@
 #include "app/ui/ExchangeDialogs.h"
 
+#include "app/DirectoryCommands.h"
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
 #include "app/ui/CatalogueDialogs.h"
 #include "exchange/ui/ExportDlg.h"
 #include "exchange/ui/ImportV740.h"
 
+#include <QApplication>
 #include <memory>
 #include <mutex>
 
@@ -78,17 +80,31 @@ bool OpenExport(QWidget* parent, CVELMOR740PCRemoteDoc& doc, ExchangeKind kind, 
     setup.lastDrive = doc.LastDrive();
     setup.lastFolder = doc.LastFolder();
     const bool ok = RunExportDialog(parent, setup);
-    CProfileFile ini = doc.Profile();
-    const QString section = QStringLiteral("Import");
+    CSettingsFile ini = doc.Settings();
     if (setup.lastDrive != doc.LastDrive()) {
         doc.SetLastDrive(setup.lastDrive);
-        ini.WriteString(section, QStringLiteral("Disk"), setup.lastDrive);
+        ini.WriteImportDisk(setup.lastDrive);
     }
     if (setup.lastFolder != doc.LastFolder()) {
         doc.SetLastFolder(setup.lastFolder);
-        ini.WriteString(section, QStringLiteral("Folder"), setup.lastFolder);
+        ini.WriteImportFolder(setup.lastFolder);
     }
     return ok;
+}
+
+void InstallExport() {
+    const auto install = [](DirectoryCommand command, int target) {
+        DirectoryCommands::Install(command, [target](CDirectoryCommandContext& context) {
+            if (!context.doc)
+                return false;
+            const ExchangeKind kind =
+                context.specifications ? ExchangeKind::Specifications : ExchangeKind::Protocols;
+            return OpenExport(QApplication::activeWindow(), *context.doc, kind, target, context.ids);
+        });
+    };
+    install(DirectoryCommand::XmlExportDrive, 3);
+    install(DirectoryCommand::XmlExportFolder, 4);
+    install(DirectoryCommand::CsvExportDrive, 5);
 }
 
 } // namespace ExchangeDialogs
