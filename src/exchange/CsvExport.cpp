@@ -181,8 +181,10 @@ bool CCsvExport::Run(const QString& driveRoot, const QList<qint32>& ids) {
     m_exported = 0;
     m_written.clear();
     const auto finish = [this](bool ok) {
-        if (m_cb.finished)
-            m_cb.finished(ok);
+        WorkflowResult r;
+        r.ok = ok;
+        r.cancelled = m_cancelled;
+        m_cb.Finished(r);
         return ok;
     };
     const QString folder = CsvFolder(driveRoot);

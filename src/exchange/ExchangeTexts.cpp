@@ -61,6 +61,10 @@ QString Fallback(qint32 textId) {
         {50038, "USB-Drive:"},
         {50182, "Folder"},
         {50065, "Search folder"},
+        {60020, "The import stopped: the database kept changing while the record was being stored."},
+        {60021, "Device %s (GUID %s): another import stored a protocol of this device meanwhile, or a "
+                "current protocol of this GUID belongs to another device."},
+        {60022, "Test specification %s: another import stored a specification of this name meanwhile."},
     };
     const char* text = texts.value(textId, nullptr);
     return text ? QString::fromUtf8(text) : QString();

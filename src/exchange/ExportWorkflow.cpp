@@ -66,8 +66,10 @@ bool CExportWorkflow::Prepare(int target, const QString& folder) {
 
 bool CExportWorkflow::Run(ExchangeKind kind, int target, const QString& path, const QList<qint32>& ids) {
     const bool ok = RunExport(kind, target, path, ids);
-    if (m_cb.finished)
-        m_cb.finished(ok);
+    WorkflowResult r;
+    r.ok = ok;
+    r.cancelled = m_cancelled;
+    m_cb.Finished(r);
     return ok;
 }
 

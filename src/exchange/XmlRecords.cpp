@@ -1,4 +1,5 @@
 #include "exchange/XmlRecords.h"
+#include "exchange/XmlWriter.h"
 
 #include "store/AdoDatabase.h"
 
@@ -86,7 +87,7 @@ QString TimeText(const QDateTime& value) {
     return QString::asprintf("%02d:%02d:%02d", t.hour(), t.minute(), t.second());
 }
 
-void AppendSpecification(CXmlSupport& xml, const XmlSpecificationRecord& r) {
+void AppendSpecification(CXmlWriter& xml, const XmlSpecificationRecord& r) {
     xml.AddSpecification(r.master);
     if (r.master.partsUsed != 0) {
         xml.BeginAppliedParts();
@@ -113,7 +114,7 @@ void AppendSpecification(CXmlSupport& xml, const XmlSpecificationRecord& r) {
     xml.EndSpecification();
 }
 
-void AppendProtocol(CXmlSupport& xml, const XmlProtocolRecord& r, bool withSpecificationGuid) {
+void AppendProtocol(CXmlWriter& xml, const XmlProtocolRecord& r, bool withSpecificationGuid) {
     if (withSpecificationGuid)
         xml.AddProtocolWithSpecification(r.master);
     else

@@ -93,8 +93,12 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     if (!c.link.CheckRemoteVersion(c.minimumRemoteVersion)) {
         error = c.link.GetErrorCode();
-        // Only a version that was read and found old is "too old"; a silent or refusing
-        // tester keeps the message of its own error.
+        // A tester that refuses the version query of its remote component has none the
+        // program can work with; without a code the failure would show no headline. Only a
+        // version that was read and found old (or refused) is "too old"; a silent tester keeps
+        // the message of its own error.
+        if (error == 0)
+            error = LinkError::RemoteTooOld;
         if (error == LinkError::RemoteTooOld)
             errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
         return false;
@@ -296,6 +300,18 @@ void CSendWorker::Advance() {
 }
 
 CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows) {
+    const Result r = RunSpecifications(rows);
+    m_cb.Finished(r);
+    return r;
+}
+
+CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
+    const Result r = RunProtocols(rows);
+    m_cb.Finished(r);
+    return r;
+}
+
+CSendWorker::Result CSendWorker::RunSpecifications(const std::vector<Row>& rows) {
     Result r;
     m_position = 0;
     if (m_cb.title)
@@ -344,7 +360,7 @@ CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows
     return r;
 }
 
-CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
+CSendWorker::Result CSendWorker::RunProtocols(const std::vector<Row>& rows) {
     Result r;
     m_position = 0;
     if (m_cb.title)

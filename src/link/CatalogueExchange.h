@@ -3,6 +3,7 @@
 #include "exchange/ExchangeTexts.h"
 #include "exchange/XmlSource.h"
 #include "link/SerialProfile.h"
+#include "platform/WorkflowCallbacks.h"
 
 #include <QString>
 #include <functional>
@@ -72,18 +73,8 @@ public:
         QString column0; // name or device
         QString column3; // client (device protocols)
     };
-    struct Callbacks {
-        std::function<void(qint32 titleTextId)> title;
-        std::function<void(int range)> range;
-        std::function<void(int position)> position;
-        std::function<void(qint32 stepTextId, const QString& arg)> step;
-        std::function<bool()> cancelled;
-    };
-    struct Result {
-        bool ok = false;
-        bool cancelled = false;
-        qint32 error = 0;
-        QString errorText;
+    using Callbacks = WorkflowCallbacks;
+    struct Result : WorkflowResult {
         int specificationsSent = 0;
         int protocolsSent = 0;
     };
@@ -96,6 +87,8 @@ public:
     Result SendProtocols(const std::vector<Row>& rows);
 
 private:
+    Result RunSpecifications(const std::vector<Row>& rows);
+    Result RunProtocols(const std::vector<Row>& rows);
     bool Cancelled() const { return m_cb.cancelled && m_cb.cancelled(); }
     void Step(qint32 id, const QString& arg = QString()) const;
     void Advance();

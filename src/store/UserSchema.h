@@ -48,4 +48,14 @@ struct VersionRow {
 const QList<VersionRow>& VersionRows();
 QString VersionRowInsert(const VersionRow& row);
 
+// The indexes that the import's checks look up, and the rule that a device has one current
+// protocol (a unique index on myGUID where History = 0). They came after 3.2's schema, so
+// they are created where missing, on new and existing files alike. The unique index is
+// left out while a file still holds two current protocols of one GUID. False only when an
+// index could not be created.
+bool EnsureLookupIndexes(CAdoDatabase& db);
+// Their names, for tests.
+inline constexpr const char* kCurrentGuidIndex = "GeraeteTab_IX_CurrentGUID";
+inline constexpr const char* kDeviceIndex = "GeraeteTab_IX_Device";
+
 } // namespace UserSchema

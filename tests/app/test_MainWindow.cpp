@@ -1,6 +1,7 @@
 // The main window under the offscreen platform: frame, status bar, menus, the catalogue
 // and the routing of mouse, keys and commands to the directory objects.
 #include "app/BaseClass.h"
+#include "app/DirectoryCommands.h"
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
 #include "app/ui/AboutDlg.h"
@@ -804,6 +805,17 @@ private slots:
                      QString::fromUtf8(c.versionWord) + QLatin1Char(' ') + CAboutDlg::ProductVersion());
         }
         frame->OnProgress(false, QString());
+    }
+
+    void theProgramInstallsTheSheetsAndExportsAsDirectoryCommands() {
+        CatalogueDialogs::InstallBuiltIn();
+        const DirectoryCommand commands[] = {DirectoryCommand::Properties, DirectoryCommand::XmlExportDrive,
+                                             DirectoryCommand::XmlExportFolder,
+                                             DirectoryCommand::CsvExportDrive};
+        for (DirectoryCommand c : commands) {
+            QVERIFY(DirectoryCommands::IsInstalled(c));
+            DirectoryCommands::Install(c, {});
+        }
     }
 
     void theStatusBarCountsTheOverdueProtocols() {

@@ -80,7 +80,7 @@ TEST_F(ExportTest, ProtocolsBringTheirSpecificationsOnceAndAreByteExact) {
     cb.range = [&](int r) { range = r; };
     cb.position = [&](int p) { positions.push_back(p); };
     int finished = 0;
-    cb.finished = [&](bool ok) { finished += ok ? 1 : 100; };
+    cb.finished = [&](const WorkflowResult& r) { finished += r.ok ? 1 : 100; };
     ASSERT_TRUE(Export(ExchangeKind::Protocols, {ProtocolId("{G1}"), ProtocolId("{G2}")},
                        ExportTarget::Folder, QString(), cb));
     for (auto* r : {&drill}) {

@@ -251,6 +251,8 @@ const FaultCase kFaults[] = {
     {{QStringLiteral("--initfail")}, true, 0},
     {{QStringLiteral("--corrupt-checksum")}, false, LinkError::Repeat},
     {{QStringLiteral("--remote-version"), QStringLiteral("1.0.6.1")}, false, LinkError::RemoteTooOld},
+    // A tester that refuses the version query of its remote component fails with a code, not 0.
+    {{QStringLiteral("--refuse-remote-version")}, false, LinkError::RemoteTooOld},
     {{QStringLiteral("--silent-after"), QStringLiteral("40")}, false, LinkError::NoReply},
     {{QStringLiteral("--drop-byte-every"), QStringLiteral("900")}, false, 0},
     {{QStringLiteral("--slow"), QStringLiteral("3")}, true, 0},

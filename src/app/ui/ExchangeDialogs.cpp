@@ -1,13 +1,11 @@
 #include "app/ui/ExchangeDialogs.h"
 
-#include "app/DirectoryCommands.h"
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
 #include "app/ui/CatalogueDialogs.h"
 #include "exchange/ui/ExportDlg.h"
 #include "exchange/ui/ImportV740.h"
 
-#include <QApplication>
 #include <memory>
 #include <mutex>
 
@@ -90,21 +88,6 @@ bool OpenExport(QWidget* parent, CVELMOR740PCRemoteDoc& doc, ExchangeKind kind, 
         ini.WriteImportFolder(setup.lastFolder);
     }
     return ok;
-}
-
-void InstallExport() {
-    const auto install = [](DirectoryCommand command, int target) {
-        DirectoryCommands::Install(command, [target](CDirectoryCommandContext& context) {
-            if (!context.doc)
-                return false;
-            const ExchangeKind kind =
-                context.specifications ? ExchangeKind::Specifications : ExchangeKind::Protocols;
-            return OpenExport(QApplication::activeWindow(), *context.doc, kind, target, context.ids);
-        });
-    };
-    install(DirectoryCommand::XmlExportDrive, 3);
-    install(DirectoryCommand::XmlExportFolder, 4);
-    install(DirectoryCommand::CsvExportDrive, 5);
 }
 
 } // namespace ExchangeDialogs

@@ -14,10 +14,6 @@ namespace ExchangeDialogs {
 // Installs the import dialog as the runner of the catalogue's import entry.
 void InstallImport();
 
-// Installs the export dialog as the directories' three export commands (drive, folder,
-// CSV).
-void InstallExport();
-
 // The export dialog of a directory: kind, target kind (3 drive, 4 folder, 5 CSV) and the
 // selected ids in list order. Writes [Import] Disk and Folder when they changed; true when
 // the export ended with success (the directory then refreshes its list).

@@ -3,6 +3,7 @@
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
+#include "sheets/ui/SheetSupport.h"
 #include "store/AdoDatabase.h"
 #include "store/UserSchema.h"
 
@@ -198,27 +199,16 @@ CPVSheet::CPVSheet(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) :
 bool CPVSheet::SaveAfterOk() {
     if (!m_changed)
         return false;
-    if (Notifier().Ask(m_doc.Text(100, QStringLiteral("Do you want to save the changes?")),
-                       CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Buttons::OkCancel,
-                       CNotifier::Icon::Question) != CNotifier::Answer::Ok)
+    if (!SheetSupport::ConfirmSave(m_doc))
         return false;
     CAdoDatabase db;
     if (!db.Open(m_doc.DataFolder(), UserSchema::FileName()) || !m_pages.Save(db)) {
-        Notifier().ShowMessage(m_doc.Text(50054, QStringLiteral("Database error: Update not possible!")),
-                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
+        SheetSupport::ShowFailure(m_doc);
         return false;
     }
     return true;
 }
 
 bool CPVSheet::Run(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) {
-    CPVSheet sheet(doc, specId, parent);
-    if (!sheet.IsLoaded()) {
-        Notifier().ShowMessage(doc.Text(50054, QStringLiteral("Database error: Update not possible!")),
-                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
-        return false;
-    }
-    if (sheet.exec() != QDialog::Accepted)
-        return false;
-    return sheet.SaveAfterOk();
+    return SheetSupport::Run<CPVSheet>(doc, specId, parent);
 }

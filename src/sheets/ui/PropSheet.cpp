@@ -3,6 +3,7 @@
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
+#include "sheets/ui/SheetSupport.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
 #include "store/UserSchema.h"
@@ -216,30 +217,17 @@ bool CPropSheet::SaveAfterOk() {
     m_master->CommitRows();
     if (!m_master->Changed() && !m_data.Modified())
         return false;
-    if (Notifier().Ask(m_doc.Text(100, QStringLiteral("Do you want to save the changes?")),
-                       CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Buttons::OkCancel,
-                       CNotifier::Icon::Question) != CNotifier::Answer::Ok)
+    if (!SheetSupport::ConfirmSave(m_doc))
         return false;
     CAdoDatabase db;
     if (!db.Open(m_doc.DataFolder(), UserSchema::FileName()) ||
         m_data.Save(db) != CProtocolMasterData::SaveResult::Saved) {
-        Notifier().ShowMessage(m_data.Message().isEmpty()
-                                   ? m_doc.Text(50054, QStringLiteral("Database error: Update not possible!"))
-                                   : m_data.Message(),
-                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
+        SheetSupport::ShowFailure(m_doc, m_data.Message());
         return false;
     }
     return true;
 }
 
 bool CPropSheet::Run(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* parent) {
-    CPropSheet sheet(doc, protocolId, parent);
-    if (!sheet.IsLoaded()) {
-        Notifier().ShowMessage(doc.Text(50054, QStringLiteral("Database error: Update not possible!")),
-                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
-        return false;
-    }
-    if (sheet.exec() != QDialog::Accepted)
-        return false;
-    return sheet.SaveAfterOk();
+    return SheetSupport::Run<CPropSheet>(doc, protocolId, parent);
 }
