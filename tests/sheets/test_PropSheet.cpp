@@ -132,6 +132,19 @@ private slots:
         QCOMPARE(Client(b), QStringLiteral("O'Hara & Söhne"));
     }
 
+    void enterInTheOpenedSheetEditsTheFirstField() {
+        const qint32 id = Add(QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("g"), 30800);
+        CPropSheet sheet(*doc, id);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(sheet.MasterPage()->List()));
+        editor.typed = QStringLiteral("SN-1");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(editor.lastColumn, QStringLiteral("Serial"));
+        QVERIFY(sheet.isVisible());
+        QCOMPARE(sheet.MasterPage()->List()->topLevelItem(0)->text(1), QStringLiteral("SN-1"));
+    }
+
     void cancellingTheQuestionSavesNothing() {
         const qint32 id = Add(QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("g"), 30800);
         CPropSheet sheet(*doc, id);

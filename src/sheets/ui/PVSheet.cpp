@@ -70,7 +70,6 @@ CPagePVParams::CPagePVParams(CVELMOR740PCRemoteDoc& doc, CSpecSheetPages::Page& 
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { OpenCurrent(); });
     if (m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(selected));
-    m_list->setFocus();
 }
 
 bool CPagePVParams::eventFilter(QObject* watched, QEvent* event) {
@@ -192,6 +191,15 @@ CPVSheet::CPVSheet(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) :
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
+    // Each page's list has the keyboard when the page is shown, so Enter acts on its row.
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (auto* page = qobject_cast<CPagePVParams*>(m_tabs->widget(index)))
+            page->List()->setFocus();
+        else if (auto* steps = qobject_cast<CPageTestSteps*>(m_tabs->widget(index)))
+            steps->List()->setFocus();
+    });
+    if (auto* first = qobject_cast<CPagePVParams*>(m_tabs->widget(0)))
+        first->List()->setFocus();
     // Wide enough for every page's tab where the screen allows (800 x 600 at least).
     resize(qBound(560, m_tabs->tabBar()->sizeHint().width() + 40, 780), 560);
 }

@@ -211,6 +211,8 @@ CPropSheet::CPropSheet(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* p
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(520, 560);
+    // Enter edits the selected field; the list has the keyboard from the start.
+    m_master->List()->setFocus();
 }
 
 bool CPropSheet::SaveAfterOk() {
