@@ -297,8 +297,8 @@ const CommandRegistration
           CmdShow);
 const CommandRegistration kEdit(
     "edit",
-    "edit --kind protocols --id N [--set COLUMN=VALUE]... [--review-period M] [--next-test-date YYYY-MM-DD]\n"
-    "                            save master data as the device protocol sheet does (client check included)",
+    "edit --kind specs|protocols --id N [--set COLUMN=VALUE]... [--review-period M] [--next-test-date YYYY-MM-DD]\n"
+    "                            save what the record's sheet lets the user edit (protocols: client check included)",
     CmdEdit);
 
 } // namespace
