@@ -8,10 +8,14 @@
 #include "store/UserSchema.h"
 #include "store/UserSetUpDetails.h"
 #include "store/UserSetUpInfo.h"
+#include "views/DueDates.h"
 
 using DirectoryRecords::Kind;
 
 namespace {
+
+// The device protocol list's next test date column.
+constexpr qint32 kNextTestColumn = 5;
 
 DirectoryRecords::TextLookup Lookup(CVELMOR740PCRemoteDoc& doc) {
     return [&doc](qint32 id) { return doc.Text(id); };
@@ -52,6 +56,11 @@ bool FillDirectoryList(CDirectoryView& view, CVELMOR740PCRemoteDoc& doc, Kind ki
     CBaseClass* handler =
         &view.Directory(kind == Kind::Specifications ? DirectoryKind::TypTable : DirectoryKind::GeraetTable);
     const qint32 selectedId = view.State().selectedItem.recordId;
+    // Current protocols whose next test has passed show that date in red, those due within
+    // the warning window in amber.
+    const QDate today = DueDates::Today();
+    const int window =
+        doc.Profile().GetInt(DueDates::kSection, DueDates::kWindowKey, DueDates::kDefaultWindowDays);
     std::vector<CDirectoryList::NewItem> items;
     items.reserve(rows.size());
     int reselect = -1;
@@ -63,6 +72,14 @@ bool FillDirectoryList(CDirectoryView& view, CVELMOR740PCRemoteDoc& doc, Kind ki
         item.record.handler = handler;
         if (colourCurrent && row.current)
             item.record.textColour = MakeItemColour(0, 0, 255);
+        if (kind == Kind::Protocols && row.current) {
+            const DueDates::State due = DueDates::Classify(row.nextTest, today, window);
+            if (due != DueDates::State::None) {
+                item.record.cellColourColumn = kNextTestColumn;
+                item.record.cellColour =
+                    due == DueDates::State::Overdue ? MakeItemColour(204, 0, 0) : MakeItemColour(204, 122, 0);
+            }
+        }
         item.texts = std::move(row.cells);
         if (reselect < 0 && selectedId != 0 && row.id == selectedId)
             reselect = int(i);

@@ -270,6 +270,8 @@ QVariant CDirectoryList::data(const QModelIndex& index, int role) const {
     case ImageNameRole:
         return index.column() == 0 ? QVariant(m_images.value(item.image)) : QVariant();
     case TextColourRole:
+        if (index.column() == item.record.cellColourColumn && item.record.cellColour != 0)
+            return item.record.cellColour;
         return item.record.textColour;
     case RecordIdRole:
         return item.record.recordId;

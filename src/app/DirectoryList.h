@@ -20,6 +20,9 @@ struct CListItemRecord {
     qint32 recordId = 0;
     ItemColour textColour = 0;
     CBaseClass* handler = nullptr;
+    // One cell in a colour of its own (the next test date of a protocol that is due).
+    qint32 cellColourColumn = -1;
+    ItemColour cellColour = 0;
 };
 
 // How the list looks and selects.

@@ -108,6 +108,11 @@ bool ReadRows(CAdoDatabase& db, Kind kind, const QString& sql, const TextLookup&
             row.cells << s;
             db.GetDateText(QStringLiteral("NextTestDate"), s);
             row.cells << s;
+            if (!s.isEmpty()) {
+                QDateTime next;
+                if (db.GetDate(QStringLiteral("NextTestDate"), next) && next.date() != QDate(1900, 1, 1))
+                    row.nextTest = next.date();
+            }
             db.GetString(QStringLiteral("Name"), s);
             row.cells << s;
             // A filter query need not carry History: it keeps to current protocols anyway.

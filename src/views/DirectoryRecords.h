@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -33,6 +34,7 @@ struct Row {
     qint32 id = 0;
     QStringList cells;   // the directory's columns in order
     bool current = true; // History = 0 (device protocols)
+    QDate nextTest;      // device protocols: the date part of NextTestDate, invalid for none
 };
 
 // Looks a catalogue text up; result and standard cells are catalogue texts.

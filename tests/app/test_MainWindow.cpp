@@ -819,6 +819,38 @@ private slots:
         }
     }
 
+    void dueAndOverdueNextTestDatesAreColoured() {
+        {
+            CAdoDatabase db;
+            QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+            QVERIFY(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name) VALUES ('Drill')")));
+            const char* rows[][2] = {{"overdue", "2026-12-07 23:00:00"},
+                                     {"today", "2026-12-08 00:00:00"},
+                                     {"in-30-days", "2027-01-07 08:00:00"},
+                                     {"later", "2027-01-08 08:00:00"}};
+            for (const auto& r : rows)
+                QVERIFY(db.Execute(
+                    QStringLiteral("INSERT INTO GeraeteTab (SpecificationName, Device, NextTestDate, "
+                                   "History, myGUID, TestResultID) VALUES ('Drill', '%1', '%2', 0, "
+                                   "'g-%1', 30800)")
+                        .arg(QString::fromLatin1(r[0]), QString::fromLatin1(r[1]))));
+        }
+        qputenv("VELMOR_TODAY", "2026-12-08");
+        DoubleClick(2);
+        qunsetenv("VELMOR_TODAY");
+        QTRY_COMPARE(List().ItemCount(), 4);
+        QHash<QString, quint32> colours;
+        for (int row = 0; row < List().ItemCount(); ++row)
+            colours.insert(List().ItemText(row, 0),
+                           List().index(row, 5).data(CDirectoryList::TextColourRole).toUInt());
+        QCOMPARE(QColor::fromRgb(colours.value(QStringLiteral("overdue"))), QColor(204, 0, 0));
+        QCOMPARE(QColor::fromRgb(colours.value(QStringLiteral("today"))), QColor(204, 122, 0));
+        QCOMPARE(QColor::fromRgb(colours.value(QStringLiteral("in-30-days"))), QColor(204, 122, 0));
+        QCOMPARE(colours.value(QStringLiteral("later")), 0u);
+        // Only the date cell: the device keeps the list's colour.
+        QCOMPARE(List().index(0, 0).data(CDirectoryList::TextColourRole).toUInt(), 0u);
+    }
+
     void theStatusBarCountsTheOverdueProtocols() {
         qputenv("VELMOR_TODAY", "2026-12-08");
         frame->UpdateOverdue();
