@@ -57,19 +57,18 @@ void CImportObject::DoDoubleClickFunction(CDirectoryView& view, CVELMOR740PCRemo
     if (!result.available)
         return;
 
-    CProfileFile ini = doc.Profile();
-    const QString section = QStringLiteral("Import");
+    CSettingsFile ini = doc.Settings();
     if (doc.ImportInterface() != interface)
-        ini.WriteInt(section, QStringLiteral("Interface"), doc.ImportInterface());
+        ini.WriteImportInterface(doc.ImportInterface());
     if (doc.ImportFilter() != filter)
-        ini.WriteInt(section, QStringLiteral("Filter"), doc.ImportFilter());
+        ini.WriteImportFilter(doc.ImportFilter());
     if (doc.ImportPV() != pv)
-        ini.WriteInt(section, QStringLiteral("PV"), doc.ImportPV());
+        ini.WriteImportPV(doc.ImportPV());
     // Paths differ in case here: "/media/USB" is another folder than "/media/usb".
     if (doc.LastDrive() != disk)
-        ini.WriteString(section, QStringLiteral("Disk"), doc.LastDrive());
+        ini.WriteImportDisk(doc.LastDrive());
     if (doc.LastFolder() != folder)
-        ini.WriteString(section, QStringLiteral("Folder"), doc.LastFolder());
+        ini.WriteImportFolder(doc.LastFolder());
     if (doc.ImportInterface() != interface)
         view.List().ReplaceImage(0, ImportBitmap(doc.ImportInterface()));
     if (result.serialSettingsChanged)

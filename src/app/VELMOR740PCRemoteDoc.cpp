@@ -3,6 +3,7 @@
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
 #include "platform/RegistryKey.h"
+#include "platform/RegistrySettings.h"
 #include "platform/UserName.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
@@ -12,28 +13,6 @@
 #include <QFileInfo>
 #include <clocale>
 
-namespace {
-
-const QString kExternalPathEnable = QStringLiteral("ExternalPathEnable");
-const QString kExternalDataPath = QStringLiteral("ExternalDataPath");
-const QString kComment = QStringLiteral("Comment");
-
-// Reader buffers of the registry values, in bytes of UTF-16.
-constexpr int kDataPathBufferBytes = 520;
-constexpr int kCommentBufferBytes = 1024;
-
-// Character limits of the settings.
-constexpr int kShortSetting = 31;
-constexpr int kPathSetting = 259;
-
-// A number setting: the default when missing, garbage or outside the values it may take.
-int RangeSetting(const CProfileFile& ini, const char* section, const char* key, int def, int low, int high) {
-    const int v = ini.GetInt(QLatin1String(section), QLatin1String(key), def);
-    return v < low || v > high ? def : v;
-}
-
-} // namespace
-
 CVELMOR740PCRemoteDoc::CVELMOR740PCRemoteDoc() = default;
 
 CVELMOR740PCRemoteDoc::~CVELMOR740PCRemoteDoc() {
@@ -41,11 +20,6 @@ CVELMOR740PCRemoteDoc::~CVELMOR740PCRemoteDoc() {
         m_Texte.Close();
     m_TexteOpen = false;
     m_LockFile.Release();
-}
-
-QString CVELMOR740PCRemoteDoc::RegistryComment() {
-    return QStringLiteral(
-        "Set the path to the user2.db in ExternalDataPath. Enable the path with ExternalPathEnable=1");
 }
 
 void CVELMOR740PCRemoteDoc::Show(const QString& text, int icon) {
@@ -78,46 +52,13 @@ bool CVELMOR740PCRemoteDoc::OnNewDocument() {
 }
 
 void CVELMOR740PCRemoteDoc::ReadRegistry() {
-    m_ExternalPathEnable = 0;
-    CRegistryKey key;
-    bool created = false;
+    QString problem;
     int error = 0;
-    if (!key.Open(true, &created, &error)) {
-        Show(QStringLiteral("Error to access VELMOR Roziraz Uvurad registry settings: ") +
-                 CRegistryKey::ErrorText(error) + QStringLiteral("Use default settings now"),
-             int(CNotifier::Icon::None));
-        return;
-    }
-    QString prefix;
-    if (created) {
-        if (!key.SetDword(kExternalPathEnable, 0, &error))
-            prefix = QStringLiteral("Error Registry Write ExternalPathEnable");
-        else if (!key.SetSz(kExternalDataPath, PlaceholderDataPath(), &error))
-            prefix = QStringLiteral("Error Registry Write ExternalDataPath");
-        else if (!key.SetSz(kComment, RegistryComment(), &error))
-            prefix = QStringLiteral("Error Registry Write Comment");
-    } else {
-        QString path;
-        quint32 enable = 0;
-        QString comment;
-        CRegistryKey::Type type = CRegistryKey::Type::Sz;
-        if (!key.QuerySz(kExternalDataPath, path, kDataPathBufferBytes, &error)) {
-            prefix = QStringLiteral("Error Registry Read ExternalDataPath");
-        } else {
-            m_ExternalDataPath = path;
-            if (!key.QueryDword(kExternalPathEnable, enable, &error)) {
-                prefix = QStringLiteral("Error Registry Read ExternalPathEnable");
-            } else {
-                m_ExternalPathEnable = enable;
-                // The comment is never used; only a text too long for its buffer counts.
-                if (key.HasValue(kComment, &type) && type == CRegistryKey::Type::Sz &&
-                    !key.QuerySz(kComment, comment, kCommentBufferBytes, &error))
-                    prefix = QStringLiteral("Error Registry Read Comment");
-            }
-        }
-    }
-    if (!prefix.isEmpty())
-        Show(prefix + QStringLiteral(": ") + CRegistryKey::ErrorText(error) +
+    const CRegistrySettings registry = CRegistrySettings::Read(&problem, &error);
+    m_ExternalPathEnable = registry.externalPathEnable;
+    m_ExternalDataPath = registry.externalDataPath;
+    if (!problem.isEmpty())
+        Show(problem + QStringLiteral(": ") + CRegistryKey::ErrorText(error) +
                  QStringLiteral("Use default settings now"),
              int(CNotifier::Icon::None));
 }
@@ -139,7 +80,7 @@ bool CVELMOR740PCRemoteDoc::ResolveFolders() {
     m_ProgramFolder = Folders::ProgramFolder();
     m_UpdateFolder = Folders::UpdateFolder();
     m_DataFolder = m_ExternalPathEnable == 1 ? m_ExternalDataPath : Folders::LocalDataFolder();
-    m_SettingsFile = m_DataFolder + QLatin1Char('/') + SettingsFileName();
+    m_SettingsFile = CSettingsFile::PathIn(m_DataFolder);
     return true;
 }
 
@@ -167,28 +108,7 @@ bool CVELMOR740PCRemoteDoc::TakeLock() {
 }
 
 void CVELMOR740PCRemoteDoc::ReadSettings() {
-    const CProfileFile ini = Profile();
-    const QString language = ini.GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"),
-                                           QStringLiteral("Deutsch"), kShortSetting);
-    // A name that is none of the seven would leave every text of the program empty.
-    m_Language = QStringLiteral("Deutsch");
-    for (const QString& known : CTextCatalog::Languages())
-        if (known.compare(language, Qt::CaseInsensitive) == 0)
-            m_Language = known;
-    m_ImportInterface = RangeSetting(ini, "Import", "Interface", 0, 0, 2);
-    m_LastDrive = ini.GetString(QStringLiteral("Import"), QStringLiteral("Disk"), QString(), kShortSetting);
-    m_LastFolder = ini.GetString(QStringLiteral("Import"), QStringLiteral("Folder"), QString(), kPathSetting);
-    m_ImportPV = RangeSetting(ini, "Import", "PV", 1, 0, 1);
-    m_ImportFilter = RangeSetting(ini, "Import", "Filter", 0, 0, 1);
-    // Ports are device paths here; the stable names of USB adapters (/dev/serial/by-id/...)
-    // are far longer than "COMn:", and a cut one names no port.
-    m_SerialPort =
-        ini.GetString(QStringLiteral("RS232"), QStringLiteral("Port"), QStringLiteral("COM1:"), kPathSetting);
-    m_BaudRate = ini.GetString(QStringLiteral("RS232"), QStringLiteral("Baudrate"), QStringLiteral("115200"),
-                               kShortSetting);
-    m_DataBits = ini.GetString(QStringLiteral("RS232"), QStringLiteral("Databits"), QStringLiteral("8"),
-                               kShortSetting);
-    m_SignBitmap = ini.GetString(QStringLiteral("SignBitmap"), QStringLiteral("Sign"), QString());
+    m_Settings = Settings().Read();
 }
 
 bool CVELMOR740PCRemoteDoc::CheckUserDatabase() {
@@ -205,7 +125,7 @@ bool CVELMOR740PCRemoteDoc::CheckUserDatabase() {
     if (version == RequiredDatabaseVersion()) {
         // A file of an earlier build gets the name keys and loses triggers the stock
         // sqlite3 tool cannot run; the program works on without them if that fails.
-        UserSchema::CompleteSchema(db, m_Language);
+        UserSchema::CompleteSchema(db, m_Settings.language);
         return true;
     }
     const QString text = FormatText(QStringLiteral("%s\n%s\n%s"), Text(50056),
@@ -216,7 +136,7 @@ bool CVELMOR740PCRemoteDoc::CheckUserDatabase() {
 }
 
 bool CVELMOR740PCRemoteDoc::SeekText(qint32 textId, QString& text) {
-    return m_TexteOpen && m_Texte.SeekText(textId, m_Language, text);
+    return m_TexteOpen && m_Texte.SeekText(textId, m_Settings.language, text);
 }
 
 QString CVELMOR740PCRemoteDoc::Text(qint32 textId, const QString& fallback) {
@@ -228,13 +148,10 @@ bool CVELMOR740PCRemoteDoc::ChangeLanguage(const QString& language) {
     CUserSetUpInfo setUp(UserSchema::FileName(), m_DataFolder);
     bool ok = setUp.SetFilter(kDirectorySpecifications, 0, QString());
     ok = setUp.SetFilter(kDirectoryProtocols, 0, QString()) && ok;
-    m_Language = language;
-    return Profile().WriteString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"), language) && ok;
+    m_Settings.language = language;
+    return Settings().WriteLanguage(language) && ok;
 }
 
 bool CVELMOR740PCRemoteDoc::WriteSerialSettings() {
-    CProfileFile ini = Profile();
-    bool ok = ini.WriteString(QStringLiteral("RS232"), QStringLiteral("Port"), m_SerialPort);
-    ok = ini.WriteString(QStringLiteral("RS232"), QStringLiteral("Baudrate"), m_BaudRate) && ok;
-    return ini.WriteString(QStringLiteral("RS232"), QStringLiteral("Databits"), m_DataBits) && ok;
+    return Settings().WriteSerial(m_Settings.port, m_Settings.baudRate, m_Settings.dataBits);
 }

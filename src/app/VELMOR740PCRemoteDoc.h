@@ -2,6 +2,8 @@
 
 #include "platform/LockFile.h"
 #include "platform/ProfileFile.h"
+#include "platform/RegistrySettings.h"
+#include "platform/SettingsFile.h"
 #include "store/TextCatalog.h"
 
 #include <QString>
@@ -40,11 +42,11 @@ public:
     // The title of the program's window and of its message boxes.
     static QString AppTitle() { return QStringLiteral("VELMOR - Roziraz Uvurad"); }
     static QString RequiredDatabaseVersion() { return QStringLiteral("3.2"); }
-    static QString SettingsFileName() { return QStringLiteral("V740Control.ini"); }
+    static QString SettingsFileName() { return CSettingsFile::FileName(); }
     static QString LockFileName() { return QStringLiteral("user2.log"); }
     // Written as ExternalDataPath when the registry key is created.
-    static QString PlaceholderDataPath() { return QStringLiteral("/net/server/share"); }
-    static QString RegistryComment();
+    static QString PlaceholderDataPath() { return CRegistrySettings::PlaceholderDataPath(); }
+    static QString RegistryComment() { return CRegistrySettings::DefaultComment(); }
 
     // Text of a TextID in the current language, or the fallback when the lookup fails.
     QString Text(qint32 textId, const QString& fallback = QString());
@@ -57,35 +59,38 @@ public:
     bool ChangeLanguage(const QString& language);
 
     // The settings file of the data folder; every read and write goes through it.
+    CSettingsFile Settings() const { return CSettingsFile(m_DataFolder); }
+    // The values read at start-up, as changed since.
+    const CSettingsValues& SettingsValues() const { return m_Settings; }
     CProfileFile Profile() const { return CProfileFile(m_SettingsFile); }
     // Writes [RS232] Port, Baudrate and Databits with the values in use.
     bool WriteSerialSettings();
 
-    const QString& SignBitmap() const { return m_SignBitmap; }
-    void SetSignBitmap(const QString& v) { m_SignBitmap = v; }
-    int ImportInterface() const { return m_ImportInterface; }
-    void SetImportInterface(int v) { m_ImportInterface = v; }
-    int ImportFilter() const { return m_ImportFilter; }
-    void SetImportFilter(int v) { m_ImportFilter = v; }
-    int ImportPV() const { return m_ImportPV; }
-    void SetImportPV(int v) { m_ImportPV = v; }
-    const QString& LastDrive() const { return m_LastDrive; }
-    void SetLastDrive(const QString& v) { m_LastDrive = v; }
-    const QString& LastFolder() const { return m_LastFolder; }
-    void SetLastFolder(const QString& v) { m_LastFolder = v; }
+    const QString& SignBitmap() const { return m_Settings.signBitmap; }
+    void SetSignBitmap(const QString& v) { m_Settings.signBitmap = v; }
+    int ImportInterface() const { return m_Settings.importInterface; }
+    void SetImportInterface(int v) { m_Settings.importInterface = v; }
+    int ImportFilter() const { return m_Settings.importFilter; }
+    void SetImportFilter(int v) { m_Settings.importFilter = v; }
+    int ImportPV() const { return m_Settings.importPV; }
+    void SetImportPV(int v) { m_Settings.importPV = v; }
+    const QString& LastDrive() const { return m_Settings.importDisk; }
+    void SetLastDrive(const QString& v) { m_Settings.importDisk = v; }
+    const QString& LastFolder() const { return m_Settings.importFolder; }
+    void SetLastFolder(const QString& v) { m_Settings.importFolder = v; }
     const QString& ProgramFolder() const { return m_ProgramFolder; }
     quint32 ExternalPathEnable() const { return m_ExternalPathEnable; }
     const QString& ExternalDataPath() const { return m_ExternalDataPath; }
-    const QString& SerialPort() const { return m_SerialPort; }
-    void SetSerialPort(const QString& v) { m_SerialPort = v; }
-    const QString& BaudRate() const { return m_BaudRate; }
-    void SetBaudRate(const QString& v) { m_BaudRate = v; }
-    const QString& DataBits() const { return m_DataBits; }
-    void SetDataBits(const QString& v) { m_DataBits = v; }
+    const QString& SerialPort() const { return m_Settings.port; }
+    void SetSerialPort(const QString& v) { m_Settings.port = v; }
+    const QString& BaudRate() const { return m_Settings.baudRate; }
+    void SetBaudRate(const QString& v) { m_Settings.baudRate = v; }
+    const QString& DataBits() const { return m_Settings.dataBits; }
+    void SetDataBits(const QString& v) { m_Settings.dataBits = v; }
     const QString& UpdateFolder() const { return m_UpdateFolder; }
     const QString& DataFolder() const { return m_DataFolder; }
     const QString& SettingsFile() const { return m_SettingsFile; }
-    const QString& Language() const { return m_Language; }
+    const QString& Language() const { return m_Settings.language; }
     const QString& MinRemoteVersion() const { return m_MinRemoteVersion; }
     bool HoldsLock() const { return m_LockFile.IsHeld(); }
 
@@ -104,25 +109,16 @@ private:
     bool CheckUserDatabase();
     void Show(const QString& text, int icon);
 
-    QString m_SignBitmap;
-    int m_ImportInterface = 0;
-    int m_ImportFilter = 0;
-    int m_ImportPV = 1;
-    QString m_LastDrive;
-    QString m_LastFolder;
     QString m_ProgramFolder;
     CLockFile m_LockFile;
     quint32 m_ExternalPathEnable = 0;
     QString m_ExternalDataPath;
-    QString m_SerialPort = QStringLiteral("COM1:");
-    QString m_BaudRate = QStringLiteral("115200");
-    QString m_DataBits = QStringLiteral("8");
     QString m_UpdateFolder;
     QString m_DataFolder;
     QString m_SettingsFile;
+    CSettingsValues m_Settings;
     CTextCatalog m_Texte;
     bool m_TexteOpen = false;
-    QString m_Language = QStringLiteral("Deutsch");
     QString m_MinRemoteVersion;
 
     bool m_LockForeign = false;

@@ -1,6 +1,6 @@
 #include "cli/Commands.h"
 
-#include "platform/ProfileFile.h"
+#include "platform/SettingsFile.h"
 
 #include <QDir>
 #include <cstdio>
@@ -15,7 +15,8 @@ int CmdConfig(const GlobalOptions& options, const QStringList& args) {
         return 2;
     }
     const QString folder = DataFolder(options);
-    CProfileFile ini(folder + QStringLiteral("/V740Control.ini"));
+    CSettingsFile settings(folder);
+    CProfileFile& ini = settings.Profile();
     if (args.size() == 2) {
         std::printf("%s\n", ini.GetString(args[0], args[1], QString()).toUtf8().constData());
         return 0;
@@ -28,7 +29,7 @@ int CmdConfig(const GlobalOptions& options, const QStringList& args) {
 }
 
 const CommandRegistration
-    kConfig("config", "config SECTION KEY [VALUE] read or write a key of V740Control.ini", CmdConfig);
+    kConfig("config", "config SECTION KEY [VALUE] read or write a key of the settings file", CmdConfig);
 
 } // namespace
 } // namespace Cli

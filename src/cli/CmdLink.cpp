@@ -1,4 +1,4 @@
-// The tester link on the command line: the connection test (rs232), file upload, and
+// The tester link on the command line: file upload, and
 // the catalogue exchange with the tester (send, import --source tester).
 #include "cli/CmdExchange.h"
 #include "cli/Commands.h"
@@ -8,7 +8,6 @@
 #include "link/LinkErrors.h"
 #include "link/RS232.h"
 #include "link/SerialProfile.h"
-#include "platform/ProfileFile.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "store/TextFormat.h"
@@ -20,19 +19,12 @@
 namespace Cli {
 namespace {
 
-QString LinkLanguage(const GlobalOptions& options) {
-    if (!options.language.isEmpty())
-        return options.language;
-    const CProfileFile ini(CSerialProfile::SettingsFile(DataFolder(options)));
-    return ini.GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"), QStringLiteral("Deutsch"), 31);
-}
-
 // The text of an error TextID; the number when the catalogue has none.
 QString ErrorText(const GlobalOptions& options, qint32 code) {
     static CTextCatalog catalog;
     static const bool open = catalog.Open();
     QString text;
-    if (open && catalog.SeekText(code, LinkLanguage(options), text) && !text.isEmpty())
+    if (open && catalog.SeekText(code, Language(options), text) && !text.isEmpty())
         return text;
     return QStringLiteral("error %1").arg(code);
 }
@@ -72,41 +64,6 @@ void KeepFoundSettings(const GlobalOptions& options, const CRS232& link) {
 void PrintLine(const QString& text) {
     std::printf("%s\n", text.toLocal8Bit().constData());
     std::fflush(stdout);
-}
-
-int CmdRs232(const GlobalOptions& options, const QStringList& args) {
-    const CSerialProfile settings = Settings(options);
-    CRS232 link;
-    QString reply;
-    bool found = false;
-    bool ok = link.Connect(reply, settings.port, settings.baudRate, settings.dataBits);
-    // A busy or not initialised tester is reported as it is, without a scan.
-    if (!ok && link.GetErrorCode() != LinkError::InUse && link.GetErrorCode() != LinkError::InitFail)
-        ok = link.ScanPorts(found);
-    if (found)
-        KeepFoundSettings(options, link);
-    qint32 error = ok ? 0 : link.GetErrorCode();
-    if (ok) {
-        link.NotifyLinkStatus(LinkIcon::Connected);
-        link.SetReadTimeout(15000);
-        for (const QString& command : args) {
-            // Case-sensitive, as in the connection test dialog.
-            if (command.contains(QLatin1String("ENCS")))
-                ok = link.EnableChecksums(reply);
-            else if (command.contains(QLatin1String("DISCS")))
-                ok = link.DisableChecksums(reply);
-            else
-                ok = link.SendCommand(command) && link.ReadReply(reply);
-            if (!ok) {
-                error = link.GetErrorCode();
-                link.NotifyLinkStatus(LinkIcon::Failed);
-                break;
-            }
-            PrintLine(reply);
-        }
-    }
-    link.Disconnect();
-    return error == 0 && ok ? 0 : ReportFailure(options, error);
 }
 
 int CmdUpload(const GlobalOptions& options, const QStringList& args) {
@@ -320,11 +277,6 @@ namespace {
 const CommandRegistration
     kSend("send", "send --kind specs|protocols --ids N[,N...]   send records to the tester (checks first)",
           CmdSend);
-const CommandRegistration
-    kRs232("rs232",
-           "rs232 [CMD...]            connection test: connect (scan if needed), send each "
-           "command, print each reply",
-           CmdRs232);
 const CommandRegistration
     kUpload("upload", "upload LOCAL-FILE TESTER-PATH...   copy files onto the tester in transfer mode",
             CmdUpload);

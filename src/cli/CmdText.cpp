@@ -1,6 +1,6 @@
 #include "cli/Commands.h"
 
-#include "platform/ProfileFile.h"
+#include "platform/SettingsFile.h"
 #include "store/TextCatalog.h"
 
 #include <cstdio>
@@ -10,8 +10,7 @@ namespace Cli {
 QString Language(const GlobalOptions& options) {
     if (!options.language.isEmpty())
         return options.language;
-    const CProfileFile ini(DataFolder(options) + QStringLiteral("/V740Control.ini"));
-    return ini.GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"), QStringLiteral("Deutsch"), 31);
+    return CSettingsFile(DataFolder(options)).Language();
 }
 
 namespace {

@@ -162,7 +162,9 @@ void CCsvExport::MessageFormatted(qint32 textId, const QString& arg) const {
 
 bool CCsvExport::Prepare(const QString& csvFolder) {
     if (!QFileInfo(csvFolder).isDir()) {
-        if (!QDir().mkpath(csvFolder)) {
+        // One level only: a drive pulled out leaves no mount point, and nothing may be
+        // created in its place on the system disk.
+        if (!QDir().mkdir(csvFolder)) {
             MessageFormatted(50044, QDir::toNativeSeparators(csvFolder));
             return false;
         }
@@ -498,7 +500,7 @@ bool CCsvExport::ExportOne(CAdoDatabase& db, CAdoDatabase& ref, const QString& c
     // The client folder and the file.
     const QString clientFolder =
         csvFolder + QLatin1Char('/') + (client.isEmpty() ? QStringLiteral("NoClient") : FileNamePart(client));
-    if (!QFileInfo(clientFolder).isDir() && !QDir().mkpath(clientFolder)) {
+    if (!QFileInfo(clientFolder).isDir() && !QDir().mkdir(clientFolder)) {
         MessageFormatted(50044, QDir::toNativeSeparators(clientFolder));
         return false;
     }

@@ -48,7 +48,9 @@ bool CExportWorkflow::Prepare(int target, const QString& folder) {
     if (ExchangeFiles(folder).isEmpty()) {
         if (target != ExportTarget::Drive || QFileInfo(folder).isDir())
             return true;
-        if (!QDir().mkpath(folder)) {
+        // One level only: a drive pulled out leaves no mount point, and nothing may be
+        // created in its place on the system disk.
+        if (!QDir().mkdir(folder)) {
             Message(50044, QDir::toNativeSeparators(folder));
             return false;
         }

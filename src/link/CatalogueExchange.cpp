@@ -94,10 +94,11 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     if (!c.link.CheckRemoteVersion(c.minimumRemoteVersion)) {
         error = c.link.GetErrorCode();
         // A tester that refuses the version query of its remote component has none the
-        // program can work with: the check's own code, rather than a failure without one.
+        // program can work with; without a code the failure would show no headline. Only a
+        // version that was read and found old (or refused) is "too old"; a silent tester keeps
+        // the message of its own error.
         if (error == 0)
             error = LinkError::RemoteTooOld;
-        // Only that code is "too old"; a silent tester keeps the message of its own error.
         if (error == LinkError::RemoteTooOld)
             errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
         return false;

@@ -1,15 +1,17 @@
 #pragma once
 
+#include "platform/SettingsFile.h"
+
 #include <QString>
 
 // The serial settings of the data folder's settings file, section RS232.
 struct CSerialProfile {
-    QString port = QStringLiteral("COM1:");
-    QString baudRate = QStringLiteral("115200");
-    QString dataBits = QStringLiteral("8");
+    QString port = CSettingsValues().port;
+    QString baudRate = CSettingsValues().baudRate;
+    QString dataBits = CSettingsValues().dataBits;
 
     // The longest port path kept; baud rate and data bits keep at most 31 characters.
-    static constexpr int kMaxPortChars = 259;
+    static constexpr int kMaxPortChars = CSettingsFile::kPathChars;
 
     // Reads Port, Baudrate and Databits with their defaults.
     static CSerialProfile Read(const QString& dataFolder);

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// A private profile file (V740Control.ini): sections and keys without regard to case,
+// A private profile file (the format of the settings file): sections and keys without regard to case,
 // a default for whatever is missing, values cut to the caller's buffer. Every call reads
 // or rewrites the file, so two programs sharing a data folder see each other's changes.
 class CProfileFile {

@@ -207,19 +207,3 @@ bool CRegistryKey::SetSz(const QString& name, const QString& value, int* error) 
     m_names.insert(name.toLower(), name);
     return Save(error);
 }
-
-bool CRegistryKey::WriteDefaults(QString* failedValue, int* error) {
-    if (!SetDword(QStringLiteral("ExternalPathEnable"), 0, error)) {
-        *failedValue = QStringLiteral("ExternalPathEnable");
-        return false;
-    }
-    if (!SetSz(QStringLiteral("ExternalDataPath"), PlaceholderDataPath(), error)) {
-        *failedValue = QStringLiteral("ExternalDataPath");
-        return false;
-    }
-    if (!SetSz(QStringLiteral("Comment"), DefaultComment(), error)) {
-        *failedValue = QStringLiteral("Comment");
-        return false;
-    }
-    return true;
-}

@@ -11,17 +11,6 @@ class CRegistryKey {
 public:
     enum class Type { Dword, Sz };
 
-    // What a newly created key holds: ExternalPathEnable 0, a placeholder share for
-    // ExternalDataPath, and the comment for the administrator.
-    static QString PlaceholderDataPath() { return QStringLiteral("\\\\server\\share"); }
-    static QString DefaultComment() {
-        return QStringLiteral(
-            "Set the path to the user2.mdb in ExternalDataPath. Enable the path with ExternalPathEnable=1");
-    }
-    // Writes the three values of a new key in order; false with the name of the value whose
-    // write failed.
-    bool WriteDefaults(QString* failedValue, int* error);
-
     // Folder and file of the key.
     static QString KeyFolder();
     static QString KeyFile();

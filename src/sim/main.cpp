@@ -82,6 +82,14 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("pace"),
          QStringLiteral("Pace bytes in both directions at the line speed (8E1, 11 bits a byte); with --log, "
                         "log each uploaded block's line time and cycle time.")},
+        {QStringLiteral("refuse-file"),
+         QStringLiteral("Fault: refuse the file whose tester path ends with PATH (may be repeated)."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("corrupt-block"), QStringLiteral("Fault: block N of every file arrives damaged."),
+         QStringLiteral("N")},
+        {QStringLiteral("full-after"),
+         QStringLiteral("Fault: refuse blocks that make a file longer than BYTES (\"#ERROR# memory full\")."),
+         QStringLiteral("BYTES")},
         {QStringLiteral("log"), QStringLiteral("Log the traffic to FILE."), QStringLiteral("FILE")},
     };
     p.addOptions(options);
@@ -118,6 +126,9 @@ int main(int argc, char* argv[]) {
     o.dropEvery = IntOption(p, QStringLiteral("drop-byte-every"), 0, ok);
     o.slowMs = IntOption(p, QStringLiteral("slow"), 0, ok);
     o.pace = p.isSet(QStringLiteral("pace"));
+    o.refuseFiles = p.values(QStringLiteral("refuse-file"));
+    o.corruptBlock = IntOption(p, QStringLiteral("corrupt-block"), -1, ok);
+    o.fullAfter = IntOption(p, QStringLiteral("full-after"), -1, ok);
     if (ok && o.baud == 0) {
         std::fprintf(stderr, "v740sim: --baud needs a speed above 0\n");
         ok = false;

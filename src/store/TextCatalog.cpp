@@ -1,15 +1,12 @@
 #include "store/TextCatalog.h"
 
 #include "platform/Folders.h"
+#include "platform/SettingsFile.h"
 
 #include <QFileInfo>
 
 const QStringList& CTextCatalog::Languages() {
-    static const QStringList languages{QStringLiteral("Castellano"),    QStringLiteral("Česky"),
-                                       QStringLiteral("Deutsch"),       QStringLiteral("English"),
-                                       QStringLiteral("Français"),      QStringLiteral("Italiano"),
-                                       QStringLiteral("Österreichisch")};
-    return languages;
+    return CSettingsFile::Languages();
 }
 
 bool CTextCatalog::Open(const QString& folder) {

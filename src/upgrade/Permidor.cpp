@@ -2,8 +2,8 @@
 
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
-#include "platform/ProfileFile.h"
-#include "platform/RegistryKey.h"
+#include "platform/RegistrySettings.h"
+#include "platform/SettingsFile.h"
 #include "platform/UserName.h"
 #include "store/AdoDatabase.h"
 #include "store/UserSchema.h"
@@ -23,10 +23,10 @@
 namespace Permidor {
 
 const QStringList& DataFiles() {
-    static const QStringList files{QStringLiteral("GP.xml"),          QStringLiteral("GPs.xml"),
-                                   QStringLiteral("PV.xml"),          QStringLiteral("PVs.xml"),
-                                   QStringLiteral("V740Control.ini"), UserSchema::FileName(),
-                                   QStringLiteral("logo.bmp"),        QStringLiteral("header.txt")};
+    static const QStringList files{QStringLiteral("GP.xml"),   QStringLiteral("GPs.xml"),
+                                   QStringLiteral("PV.xml"),   QStringLiteral("PVs.xml"),
+                                   CSettingsFile::FileName(),  UserSchema::FileName(),
+                                   QStringLiteral("logo.bmp"), QStringLiteral("header.txt")};
     return files;
 }
 
@@ -114,38 +114,6 @@ bool ReplaceFile(const QString& source, const QString& target) {
     return out.commit();
 }
 
-namespace {
-
-struct RegistrySettings {
-    quint32 externalPathEnable = 0;
-    QString externalDataPath;
-};
-
-// A missing key is created with its defaults; a present one is read. Nothing here is
-// reported: the upgrade goes on with what could be read.
-RegistrySettings ReadRegistry() {
-    RegistrySettings settings;
-    CRegistryKey key;
-    int error = 0;
-    bool created = false;
-    if (!key.Open(false, &created, &error)) {
-        if (key.Open(true, &created, &error)) {
-            QString failed;
-            key.WriteDefaults(&failed, &error);
-        }
-        return settings;
-    }
-    // 260 bytes of buffer: at most 129 characters.
-    if (key.QuerySz(QStringLiteral("ExternalDataPath"), settings.externalDataPath, 260, &error)) {
-        quint32 enable = 0;
-        if (key.QueryDword(QStringLiteral("ExternalPathEnable"), enable, &error))
-            settings.externalPathEnable = enable;
-    }
-    return settings;
-}
-
-} // namespace
-
 int Run() {
     QString user;
     if (GetUserName(user))
@@ -154,7 +122,10 @@ int Run() {
         std::printf("unkown user\n");
     std::fflush(stdout);
 
-    const RegistrySettings registry = ReadRegistry();
+    // Nothing about the key is reported: the upgrade goes on with what could be read.
+    QString problem;
+    int error = 0;
+    const CRegistrySettings registry = CRegistrySettings::Read(&problem, &error);
     const QString local = Folders::LocalDataFolder();
     const GrantResult rights = GrantWriteRights(local);
     if (rights.groupMissing)
@@ -165,11 +136,11 @@ int Run() {
     std::fflush(stdout);
 
     QString folder = local;
-    if (registry.externalPathEnable == 1) {
+    if (registry.UsesSharedFolder()) {
         folder = registry.externalDataPath;
         // A failed copy does not stop the upgrade.
-        const QString target = folder + QStringLiteral("/V740Control.ini");
-        const QString source = local + QStringLiteral("/V740Control.ini");
+        const QString target = CSettingsFile::PathIn(folder);
+        const QString source = CSettingsFile::PathIn(local);
         if (QFile::exists(source))
             ReplaceFile(source, target);
     }
@@ -179,9 +150,7 @@ int Run() {
         CAdoDatabase db;
         QString version;
         // Names are ordered in the language the user works in on this machine.
-        const QString language = CProfileFile(local + QStringLiteral("/V740Control.ini"))
-                                     .GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"),
-                                                NameOrder::DefaultLanguage());
+        const QString language = CSettingsFile(local).Language();
         ok = db.Open(folder, UserSchema::FileName()) && DatabaseUpgrade::ReadVersion(db, version) &&
              DatabaseUpgrade::RunChain(db, version) && UserSchema::CompleteSchema(db, language);
     }

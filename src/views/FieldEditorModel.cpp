@@ -1,7 +1,8 @@
 #include "views/FieldEditorModel.h"
 
-#include "platform/ProfileFile.h"
+#include "platform/SettingsFile.h"
 #include "store/AdoDatabase.h"
+#include "store/NameOrder.h"
 
 namespace FieldEditorModel {
 namespace {
@@ -24,20 +25,22 @@ QString Separator(int maxLength) {
     return QString(qMax(1, maxLength), QLatin1Char('-'));
 }
 
-QString Last(const CProfileFile& profile, const QString& column) {
-    return profile.GetString(kLastEditSection, column, QString());
+QString Last(const CSettingsFile& settings, const QString& column) {
+    return settings.LastEdit(column);
 }
 
 QStringList Choices(const QString& current, const QString& column, const QString& table, int maxLength,
-                    const CProfileFile& profile, CAdoDatabase* db) {
+                    const CSettingsFile& settings, CAdoDatabase* db) {
     QStringList list{current};
-    const QString last = Last(profile, column);
+    const QString last = Last(settings, column);
     if (!last.isEmpty())
         list << last;
     list << Separator(maxLength);
     if (!db || !db->IsOpen() || !IsPlainName(column) || !IsPlainName(table))
         return list;
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 GROUP BY %1 ORDER BY %1").arg(column, table);
+    // Stored values are names: they sort in the database's language, Ö beside O.
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 GROUP BY %1 ORDER BY %3")
+                            .arg(column, table, NameOrder::OrderBy(column));
     if (!db->OpenQuery(sql))
         return list;
     const bool number = column.compare(QLatin1String("ReviewPeriod"), Qt::CaseInsensitive) == 0;
@@ -76,8 +79,8 @@ QString Accept(const QString& text, int maxLength) {
     return value;
 }
 
-void StoreLast(CProfileFile& profile, const QString& column, const QString& value) {
-    profile.WriteString(kLastEditSection, column, value);
+void StoreLast(CSettingsFile& settings, const QString& column, const QString& value) {
+    settings.WriteLastEdit(column, value);
 }
 
 } // namespace FieldEditorModel

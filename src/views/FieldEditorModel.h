@@ -4,20 +4,18 @@
 #include <QStringList>
 
 class CAdoDatabase;
-class CProfileFile;
+class CSettingsFile;
 
 // What the field editor of a property row offers and accepts: one value, typed or picked
 // from the values the column already holds, with a memory of the last value per column.
 // Backslashes and apostrophes never get through, because the value ends up in SQL.
 namespace FieldEditorModel {
 
-inline const QString kLastEditSection = QStringLiteral("LastEdit");
-
 // The drop-down list: the current value; the last value stored for the column (when not
 // empty); a separator line of maxLength "-"; then the distinct values of the column
 // (db may be null or closed: no database values then). ReviewPeriod is listed as numbers.
 QStringList Choices(const QString& current, const QString& column, const QString& table, int maxLength,
-                    const CProfileFile& profile, CAdoDatabase* db);
+                    const CSettingsFile& settings, CAdoDatabase* db);
 
 // The separator line of the list; picking it is not a value.
 QString Separator(int maxLength);
@@ -29,7 +27,7 @@ bool StripForbidden(QString& text);
 QString Accept(const QString& text, int maxLength);
 
 // Remembers value as the column's last value (the settings file's [LastEdit]).
-void StoreLast(CProfileFile& profile, const QString& column, const QString& value);
-QString Last(const CProfileFile& profile, const QString& column);
+void StoreLast(CSettingsFile& settings, const QString& column, const QString& value);
+QString Last(const CSettingsFile& settings, const QString& column);
 
 } // namespace FieldEditorModel

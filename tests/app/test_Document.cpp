@@ -157,11 +157,11 @@ TEST_F(DocumentTest, SettingsWithGarbageOrOverlongValuesFallBackToDefaultsAndLim
          }},
         {"values at and above their limits",
          "[RS232]\nPort=" + QByteArray(31, 'p') + "\nBaudrate=" + QByteArray(40, '9') +
-             "\n[Import]\nDisk=" + QByteArray(32, 'd') + "\nFolder=" + QByteArray(300, 'f') + "\n",
+             "\n[Import]\nDisk=" + QByteArray(300, 'd') + "\nFolder=" + QByteArray(300, 'f') + "\n",
          [](const auto& d) {
              EXPECT_EQ(d.SerialPort(), QString(31, QLatin1Char('p')));
              EXPECT_EQ(d.BaudRate(), QString(31, QLatin1Char('9')));
-             EXPECT_EQ(d.LastDrive(), QString(31, QLatin1Char('d')));
+             EXPECT_EQ(d.LastDrive(), QString(259, QLatin1Char('d')));
              EXPECT_EQ(d.LastFolder(), QString(259, QLatin1Char('f')));
          }},
         {"a port path longer than a short setting is kept whole",
@@ -169,6 +169,12 @@ TEST_F(DocumentTest, SettingsWithGarbageOrOverlongValuesFallBackToDefaultsAndLim
          [](const auto& d) {
              EXPECT_EQ(d.SerialPort(),
                        QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+         }},
+        {"a drive's mount point is kept whole",
+         "[Import]\nDisk=/run/media/bernadette.kowalczyk/INTENSO_USB_STICK_64GB_2019/\n",
+         [](const auto& d) {
+             EXPECT_EQ(d.LastDrive(),
+                       QStringLiteral("/run/media/bernadette.kowalczyk/INTENSO_USB_STICK_64GB_2019/"));
          }},
         {"an overlong language is cut, then unknown",
          "[Ansicht]\nSprache=" + QByteArray("Deutsch") + QByteArray(30, 'x') + "\n",

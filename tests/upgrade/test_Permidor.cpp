@@ -1,4 +1,5 @@
 #include "platform/RegistryKey.h"
+#include "platform/RegistrySettings.h"
 #include "store/AdoDatabase.h"
 #include "store/UserSchema.h"
 #include "support/TestSupport.h"
@@ -313,9 +314,10 @@ TEST_F(PermidorTest, FirstRunCreatesTheRegistryKeyAndWidensFileRights) {
     EXPECT_TRUE(key.QueryDword(QStringLiteral("ExternalPathEnable"), enable, &err));
     EXPECT_EQ(enable, 0u);
     EXPECT_TRUE(key.QuerySz(QStringLiteral("ExternalDataPath"), path, 520, &err));
-    EXPECT_EQ(path, CRegistryKey::PlaceholderDataPath());
+    // The same key the program writes on its first start.
+    EXPECT_EQ(path, CRegistrySettings::PlaceholderDataPath());
     EXPECT_TRUE(key.QuerySz(QStringLiteral("Comment"), comment, 1024, &err));
-    EXPECT_TRUE(comment.startsWith(QStringLiteral("Set the path to the user2.mdb")));
+    EXPECT_EQ(comment, CRegistrySettings::DefaultComment());
     qunsetenv("XDG_CONFIG_HOME");
 
     // Without a user name the run goes on.
@@ -347,6 +349,22 @@ TEST_F(PermidorTest, ASharedFolderIsUpgradedAndGetsTheSettingsFile) {
     WriteRegistry(2, share);
     Permidor();
     EXPECT_EQ(Versions(local).last(), QStringLiteral("3.2"));
+}
+
+// The program reads an ExternalDataPath of up to 259 characters; Permidor must upgrade the
+// same share, or the program refuses to start on it.
+TEST_F(PermidorTest, AShareWithAPathOfUpTo259CharactersIsUpgraded) {
+    QString share = tmp.filePath(QStringLiteral("s"));
+    while (share.size() < 259)
+        share += QStringLiteral("/d");
+    share.truncate(259);
+    if (share.endsWith(QLatin1Char('/')))
+        share.chop(1);
+    ASSERT_GT(share.size(), 129);
+    Init(share, QStringLiteral("2.1"));
+    WriteRegistry(1, share);
+    Permidor();
+    EXPECT_EQ(Versions(share).last(), QStringLiteral("3.2"));
 }
 
 namespace {

@@ -65,6 +65,9 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     // The dialogs of this Linux build name "Tahoma"; the closest installed face stands in.
     QFont::insertSubstitutions(QStringLiteral("Tahoma"),
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    // "Arial" has a metric twin in Liberation Sans (fonts-liberation2); reports rely on it.
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     CatalogueDialogs::InstallBuiltIn();
     static CFieldEditorDialog fieldEditor;
     SetFieldEditor(&fieldEditor);

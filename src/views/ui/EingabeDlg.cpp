@@ -42,7 +42,7 @@ CEingabeDlg::CEingabeDlg(const CFieldEditRequest& request, QWidget* parent)
         CAdoDatabase db;
         const bool open = !doc->DataFolder().isEmpty() && db.Open(doc->DataFolder(), UserSchema::FileName());
         choices = FieldEditorModel::Choices(request.value, request.column, request.table, request.maxLength,
-                                            doc->Profile(), open ? &db : nullptr);
+                                            doc->Settings(), open ? &db : nullptr);
     } else {
         choices = {request.value, FieldEditorModel::Separator(request.maxLength)};
     }
@@ -91,8 +91,8 @@ void CEingabeDlg::OnTextEdited(const QString& text) {
 void CEingabeDlg::accept() {
     m_value = FieldEditorModel::Accept(m_combo->currentText(), m_request.maxLength);
     if (m_request.doc && !m_request.column.isEmpty()) {
-        CProfileFile profile = m_request.doc->Profile();
-        FieldEditorModel::StoreLast(profile, m_request.column, m_value);
+        CSettingsFile settings = m_request.doc->Settings();
+        FieldEditorModel::StoreLast(settings, m_request.column, m_value);
     }
     QDialog::accept();
 }

@@ -1,0 +1,68 @@
+#include "platform/RegistrySettings.h"
+
+#include "platform/RegistryKey.h"
+
+#include <cerrno>
+
+namespace {
+
+const QString kExternalPathEnable = QStringLiteral("ExternalPathEnable");
+const QString kExternalDataPath = QStringLiteral("ExternalDataPath");
+const QString kComment = QStringLiteral("Comment");
+
+// Reader buffers in bytes of UTF-16, the terminator included.
+constexpr int BufferBytes(int chars) {
+    return (chars + 1) * 2;
+}
+
+// The three values of a new key, in order; the first failed write stops.
+QString WriteDefaults(CRegistryKey& key, int* error) {
+    if (!key.SetDword(kExternalPathEnable, 0, error))
+        return QStringLiteral("Error Registry Write ExternalPathEnable");
+    if (!key.SetSz(kExternalDataPath, CRegistrySettings::PlaceholderDataPath(), error))
+        return QStringLiteral("Error Registry Write ExternalDataPath");
+    if (!key.SetSz(kComment, CRegistrySettings::DefaultComment(), error))
+        return QStringLiteral("Error Registry Write Comment");
+    return QString();
+}
+
+} // namespace
+
+CRegistrySettings CRegistrySettings::Read(QString* problem, int* error, bool* openFailed) {
+    CRegistrySettings settings;
+    problem->clear();
+    *error = 0;
+    if (openFailed)
+        *openFailed = false;
+    CRegistryKey key;
+    bool created = false;
+    if (!key.Open(true, &created, error)) {
+        if (openFailed)
+            *openFailed = true;
+        *problem = QStringLiteral("Error to access VELMOR Roziraz Uvurad registry settings");
+        return settings;
+    }
+    if (created) {
+        *problem = WriteDefaults(key, error);
+        return settings;
+    }
+    QString path;
+    if (!key.QuerySz(kExternalDataPath, path, BufferBytes(kMaxDataPathChars), error)) {
+        *problem = QStringLiteral("Error Registry Read ExternalDataPath");
+        return settings;
+    }
+    settings.externalDataPath = path;
+    quint32 enable = 0;
+    if (!key.QueryDword(kExternalPathEnable, enable, error)) {
+        *problem = QStringLiteral("Error Registry Read ExternalPathEnable");
+        return settings;
+    }
+    settings.externalPathEnable = enable;
+    // The comment is never used; only a text too long for its buffer counts.
+    CRegistryKey::Type type = CRegistryKey::Type::Sz;
+    QString comment;
+    if (key.HasValue(kComment, &type) && type == CRegistryKey::Type::Sz &&
+        !key.QuerySz(kComment, comment, BufferBytes(kMaxCommentChars), error))
+        *problem = QStringLiteral("Error Registry Read Comment");
+    return settings;
+}
