@@ -8,6 +8,7 @@
 #include "link/LinkErrors.h"
 #include "link/RS232.h"
 #include "link/SerialProfile.h"
+#include "link/TesterConnection.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "store/TextFormat.h"
@@ -47,18 +48,18 @@ CSerialProfile Settings(const GlobalOptions& options) {
     return p;
 }
 
-// After a scan found the tester its settings are kept, as the dialogs keep them.
-void KeepFoundSettings(const GlobalOptions& options, const CRS232& link) {
-    CSerialProfile p;
-    p.port = link.GetPort();
-    p.baudRate = link.GetBaudRate();
-    p.dataBits = link.GetDataBits();
+// Tells where a scan found the tester; the connection has kept the settings.
+void ReportFound(const GlobalOptions& options, const CSerialProfile& p, bool written) {
     std::fprintf(stderr, "v740ctl: tester found on %s at %s baud, %s data bits\n",
                  p.port.toLocal8Bit().constData(), p.baudRate.toLocal8Bit().constData(),
                  p.dataBits.toLocal8Bit().constData());
-    if (!p.Write(DataFolder(options)))
+    if (!written)
         Err(QStringLiteral("could not write the serial settings to %1")
                 .arg(CSerialProfile::SettingsFile(DataFolder(options))));
+}
+
+CTesterConnection::FoundHandler FoundReporter(const GlobalOptions& options) {
+    return [options](const CSerialProfile& p, bool written) { ReportFound(options, p, written); };
 }
 
 void PrintLine(const QString& text) {
@@ -77,18 +78,11 @@ int CmdUpload(const GlobalOptions& options, const QStringList& args) {
             return 2;
         }
     }
-    const CSerialProfile settings = Settings(options);
     CRS232 link;
+    CTesterConnection connection(link, DataFolder(options), Settings(options));
+    connection.SetFoundHandler(FoundReporter(options));
     QString reply;
-    bool ok = link.BeginTransfer(reply, settings.port, settings.baudRate, settings.dataBits, true);
-    if (!ok && link.GetErrorCode() != LinkError::InUse) {
-        bool found = false;
-        const bool scanned = link.ScanPorts(found);
-        if (found)
-            KeepFoundSettings(options, link);
-        if (scanned || link.GetErrorCode() == LinkError::InitFail)
-            ok = link.BeginTransfer(reply, link.GetPort(), link.GetBaudRate(), link.GetDataBits(), false);
-    }
+    bool ok = connection.BeginTransfer(reply);
     qint32 error = ok ? 0 : link.GetErrorCode();
     if (ok) {
         for (int i = 0; i < args.size(); i += 2) {
@@ -170,14 +164,13 @@ int CmdSend(const GlobalOptions& options, const QStringList& args) {
     }
     CRS232 link;
     Catalogue::LinkContext context{link, folder, Settings(options)};
+    context.onFound = FoundReporter(options);
     Catalogue::CSendWorker worker(context, db);
     worker.SetTextLookup(Lookup(options));
     Catalogue::CSendWorker::Callbacks cb;
     cb.step = [&](qint32 id, const QString& arg) { PrintStep(options, id, arg); };
     worker.SetCallbacks(cb);
     const auto r = specs ? worker.SendSpecifications(rows) : worker.SendProtocols(rows);
-    if (context.foundByScan)
-        KeepFoundSettings(options, link);
     if (!r.ok)
         return ReportFailure(options, r.error, r.errorText);
     PrintLine(QStringLiteral("sent %1 test specifications, %2 device protocols")
@@ -219,11 +212,10 @@ int ImportFromTester(const GlobalOptions& options, const QStringList& args) {
     const QString folder = DataFolder(options);
     CRS232 link;
     Catalogue::LinkContext context{link, folder, Settings(options)};
+    context.onFound = FoundReporter(options);
     qint32 error = 0;
     QString errorText;
     const bool connected = Catalogue::OpenLink(context, error, errorText, Lookup(options));
-    if (context.foundByScan)
-        KeepFoundSettings(options, link);
     if (!connected) {
         Catalogue::CloseLink(link);
         return ReportFailure(options, error, errorText);

@@ -184,7 +184,8 @@ int EditSpecification(const GlobalOptions& options, CAdoDatabase& db, const Shee
                 for (const auto& r : seq->rows)
                     found = found || r->m_AssignmentFormat.endsWith(QLatin1Char(' ') + value.trimmed());
                 for (const auto& r : seq->rows)
-                    r->m_Mark = found && r->m_AssignmentFormat.endsWith(QLatin1Char(' ') + value.trimmed()) ? 1 : 0;
+                    r->m_Mark =
+                        found && r->m_AssignmentFormat.endsWith(QLatin1Char(' ') + value.trimmed()) ? 1 : 0;
             }
             if (!found) {
                 Err(QStringLiteral(
@@ -202,7 +203,8 @@ int EditSpecification(const GlobalOptions& options, CAdoDatabase& db, const Shee
         }
         const auto* edit = dynamic_cast<const CEditEntry*>(row);
         if (edit && edit->m_Max > 0 && value.size() > edit->m_Max) {
-            Err(QStringLiteral("edit: %1 takes at most %2 characters").arg(column).arg(edit->m_Max));
+            Err(QStringLiteral("edit: %1 takes at most %2 characters")
+                    .arg(column, QString::number(edit->m_Max)));
             return 1;
         }
         if (!row->FormatAssignment(value)) {

@@ -1,9 +1,12 @@
 #include "cli/Commands.h"
 
+#include "link/LinkProtocol.h"
 #include "platform/Notifier.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QMap>
+#include <QRegularExpression>
 #include <cstdio>
 
 namespace Cli {
@@ -28,6 +31,36 @@ void Usage(FILE* out) {
         text += QStringLiteral("  %1\n").arg(it.value().usage);
     text += QStringLiteral("\nDIR defaults to the program's local data folder.\n");
     std::fputs(text.toLocal8Bit().constData(), out);
+}
+
+// The serial options are checked before any command runs: a value the link cannot use
+// would otherwise end in a port scan that may find the tester and store its settings.
+bool CheckSerialOptions(const GlobalOptions& options) {
+    using LinkProtocol::CandidateBaudRates;
+    using LinkProtocol::CandidateDataBits;
+    if (!options.baud.isNull() && !CandidateBaudRates().contains(options.baud)) {
+        Err(QStringLiteral("--baud: '%1' is not a speed of the tester (valid: %2)")
+                .arg(options.baud, CandidateBaudRates().join(QStringLiteral(", "))));
+        return false;
+    }
+    if (!options.dataBits.isNull() && !CandidateDataBits().contains(options.dataBits)) {
+        Err(QStringLiteral("--databits: '%1' is not valid (valid: %2)")
+                .arg(options.dataBits, CandidateDataBits().join(QStringLiteral(", "))));
+        return false;
+    }
+    if (!options.port.isNull()) {
+        static const QRegularExpression comName(QStringLiteral("^COM[1-9][0-9]*:?$"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        const QFileInfo device(options.port);
+        if (!comName.match(options.port).hasMatch() &&
+            (!device.isAbsolute() || !device.exists() || device.isDir())) {
+            Err(QStringLiteral("--port: '%1' is not a serial device (valid: an existing device path such as "
+                               "/dev/ttyUSB0 or /dev/serial/by-id/..., or COMn:)")
+                    .arg(options.port));
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -88,6 +121,8 @@ int Run(const QStringList& argsIn) {
         Usage(stderr);
         return 2;
     }
+    if (!CheckSerialOptions(options))
+        return 2;
     const QString command = args.takeFirst();
     const auto it = Registry().constFind(command);
     if (it == Registry().cend()) {

@@ -6,6 +6,7 @@
 #include "link/LinkErrors.h"
 #include "link/LinkProtocol.h"
 #include "link/RS232.h"
+#include "link/TesterConnection.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
 
@@ -64,25 +65,14 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     error = 0;
     c.foundByScan = false;
     QString reply;
-    bool connected = c.link.Connect(reply, c.serial.port, c.serial.baudRate, c.serial.dataBits);
-    if (!connected) {
+    CTesterConnection connection(c.link, c.dataFolder, c.serial);
+    connection.SetFoundHandler(c.onFound);
+    // A tester that is not ready yet (#initfail#) is still talked to.
+    bool connected = connection.Connect(reply) || c.link.GetErrorCode() == LinkError::InitFail;
+    if (!connected)
         error = c.link.GetErrorCode();
-        if (error == LinkError::InitFail) {
-            connected = true;
-        } else if (error != LinkError::InUse) {
-            connected = c.link.ScanPorts(c.foundByScan);
-            if (!connected) {
-                error = c.link.GetErrorCode();
-                connected = error == LinkError::InitFail;
-            }
-        }
-    }
-    if (c.foundByScan) {
-        c.serial.port = c.link.GetPort();
-        c.serial.baudRate = c.link.GetBaudRate();
-        c.serial.dataBits = c.link.GetDataBits();
-        c.serial.Write(c.dataFolder);
-    }
+    c.foundByScan = connection.FoundByScan();
+    c.serial = connection.Settings();
     if (!connected)
         return false;
     error = 0;
@@ -94,11 +84,10 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     if (!c.link.CheckRemoteVersion(c.minimumRemoteVersion)) {
         error = c.link.GetErrorCode();
         // A tester that refuses the version query of its remote component has none the
-        // program can work with; without a code the failure would show no headline. Only a
-        // version that was read and found old (or refused) is "too old"; a silent tester keeps
-        // the message of its own error.
+        // program can work with: the check's own code, rather than a failure without one.
         if (error == 0)
             error = LinkError::RemoteTooOld;
+        // Only that code is "too old"; a silent tester keeps the message of its own error.
         if (error == LinkError::RemoteTooOld)
             errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
         return false;

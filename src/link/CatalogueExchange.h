@@ -22,14 +22,16 @@ inline constexpr int kCheckAccepted = 3;
 inline constexpr int kCheckRefused = 0;
 
 // The link as the catalogue view and the import open it: connect (scan unless busy),
-// 8 data bits, remote component version, checksums on. A scan that found the tester
-// stores its settings in the data folder's settings file.
+// 8 data bits, remote component version, checksums on; the connection is a
+// CTesterConnection, so a scan that found the tester stores its settings.
 struct LinkContext {
     CRS232& link;
     QString dataFolder;
     CSerialProfile serial;
     QString minimumRemoteVersion = QStringLiteral("1,0,6,50616");
     bool foundByScan = false;
+    // Told when a scan found the tester (see CTesterConnection).
+    std::function<void(const CSerialProfile& found, bool written)> onFound = nullptr;
 };
 bool OpenLink(LinkContext& context, qint32& error, QString& errorText, const TextLookup& lookup = {});
 // Checksums off, then leave remote mode, whatever happens.

@@ -218,6 +218,18 @@ QString CurrentVersion() {
     return QStringLiteral("3.2");
 }
 
+const QStringList& DateColumns() {
+    static const QStringList columns = [] {
+        QStringList out;
+        for (const Table& table : Tables())
+            for (const Column& c : table.columns)
+                if (QByteArray(c.type) == "DATETIME")
+                    out << QLatin1String(table.name) + QLatin1Char('.') + QLatin1String(c.name);
+        return out;
+    }();
+    return columns;
+}
+
 bool IsKnownVersion(const QString& version) {
     return VersionIndex(version) >= 0;
 }

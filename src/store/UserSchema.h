@@ -36,6 +36,9 @@ bool CreateUserDatabase(const QString& folder, const QString& version, const QSt
 // clash keep no key, so the step never fails on them. Other versions are left alone.
 bool CompleteSchema(CAdoDatabase& db, const QString& language = QString());
 
+// "Table.Column" of every date column of the tables (the same in every version).
+const QStringList& DateColumns();
+
 // Test specifications whose names differ only in case (beyond ASCII) from an earlier one.
 QList<NameOrder::Clash> FindNameClashes(CAdoDatabase& db);
 

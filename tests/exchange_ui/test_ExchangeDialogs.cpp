@@ -314,6 +314,12 @@ TEST_F(DialogTest, ExportCaptionsFollowKindAndTarget) {
         EXPECT_EQ(dlg.findChild<QComboBox*>(QStringLiteral("drives")) != nullptr, c.driveList);
         EXPECT_EQ(dlg.findChild<QPushButton*>(QStringLiteral("chooseFolder")) != nullptr, !c.driveList);
         EXPECT_EQ(Child<QPushButton>(dlg, "exit")->text(), QStringLiteral("Exit"));
+        if (qEnvironmentVariableIsSet("V740_SCREENSHOT_DIR")) {
+            dlg.setWindowModality(Qt::NonModal);
+            dlg.show();
+            dlg.grab().save(qEnvironmentVariable("V740_SCREENSHOT_DIR") +
+                            QStringLiteral("/export_%1_%2.png").arg(int(c.kind)).arg(c.target));
+        }
     }
 }
 

@@ -173,3 +173,43 @@ TEST(LinkCli, ATesterFoundAtSevenDataBitsCannotTransferDocuments) {
     EXPECT_FALSE(sim.LoggedLines('<').filter(QStringLiteral(":CAT:")).size() > 0)
         << "no catalogue command was sent";
 }
+
+// A serial option the link cannot use is a bad argument: no scan, nothing stored.
+TEST(LinkCli, BadSerialOptionsAreRefusedWithTheValidValues) {
+    CSimHarness sim;
+    ASSERT_TRUE(sim.Started());
+    struct Case {
+        QStringList options;
+        const char* named;
+    };
+    const Case cases[] = {
+        {{QStringLiteral("--baud"), QStringLiteral("abc")}, "115200"},
+        {{QStringLiteral("--baud"), QStringLiteral("-5")}, "9600"},
+        {{QStringLiteral("--baud"), QStringLiteral("0")}, "57600"},
+        {{QStringLiteral("--baud"), QStringLiteral("99999999999")}, "19200"},
+        {{QStringLiteral("--baud"), QString()}, "38400"},
+        {{QStringLiteral("--databits"), QStringLiteral("9")}, "7, 8"},
+        {{QStringLiteral("--databits"), QStringLiteral("eight")}, "7, 8"},
+        {{QStringLiteral("--port"), QStringLiteral("/dev/no-such-tty")}, "/dev/ttyUSB0"},
+        {{QStringLiteral("--port"), QStringLiteral("ttyS0")}, "COMn:"},
+        {{QStringLiteral("--port"), QStringLiteral("/tmp")}, "/dev/ttyUSB0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.join(QLatin1Char(' ')).toStdString());
+        Cli cli;
+        const ProcessResult r = cli.Run(sim, c.options, {QStringLiteral("rs232")});
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains(c.options.first())) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromUtf8(c.named))) << r.err.toStdString();
+        EXPECT_EQ(cli.Ini(QStringLiteral("Port")), QStringLiteral("-")) << "no scan stored settings";
+    }
+    EXPECT_TRUE(sim.LoggedLines('<').isEmpty()) << "the tester was never addressed";
+    // Good values still pass, COMn: included (it names a port that is not there: exit 1).
+    Cli cli;
+    EXPECT_EQ(
+        cli.Run(sim,
+                {QStringLiteral("--port"), sim.Port(), QStringLiteral("--databits"), QStringLiteral("8")},
+                {QStringLiteral("rs232")})
+            .exitCode,
+        0);
+}

@@ -78,15 +78,14 @@ bool OpenExport(QWidget* parent, CVELMOR740PCRemoteDoc& doc, ExchangeKind kind, 
     setup.lastDrive = doc.LastDrive();
     setup.lastFolder = doc.LastFolder();
     const bool ok = RunExportDialog(parent, setup);
-    CProfileFile ini = doc.Profile();
-    const QString section = QStringLiteral("Import");
+    CSettingsFile ini = doc.Settings();
     if (setup.lastDrive != doc.LastDrive()) {
         doc.SetLastDrive(setup.lastDrive);
-        ini.WriteString(section, QStringLiteral("Disk"), setup.lastDrive);
+        ini.WriteImportDisk(setup.lastDrive);
     }
     if (setup.lastFolder != doc.LastFolder()) {
         doc.SetLastFolder(setup.lastFolder);
-        ini.WriteString(section, QStringLiteral("Folder"), setup.lastFolder);
+        ini.WriteImportFolder(setup.lastFolder);
     }
     return ok;
 }

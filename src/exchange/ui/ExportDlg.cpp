@@ -95,7 +95,9 @@ CExportDlg::CExportDlg(ExportDialogSetup setup, QWidget* parent)
     groupLayout->addWidget(m_status);
     groupLayout->addStretch(1);
 
-    m_start = new QPushButton(T(32807), this);
+    // The catalogue's "Export"; a catalogue without it still gets a caption.
+    const QString startCaption = T(32807);
+    m_start = new QPushButton(startCaption.isEmpty() ? QStringLiteral("Export") : startCaption, this);
     m_start->setObjectName(QStringLiteral("start"));
     m_start->setDefault(true);
     m_exit = new QPushButton(T(4504), this);
