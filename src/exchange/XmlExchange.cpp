@@ -2,6 +2,7 @@
 
 #include "store/AdoDatabase.h"
 #include "store/JetFunctions.h"
+#include "store/RowReader.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -210,25 +211,6 @@ bool SameText(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-// NULL columns read as empty or 0: rows written by other programs may leave them unset.
-bool ReadText(CAdoDatabase& db, const char* column, QString& value) {
-    const QString c = QLatin1String(column);
-    if (db.IsNull(c)) {
-        value.clear();
-        return true;
-    }
-    return db.GetString(c, value);
-}
-
-bool ReadLong(CAdoDatabase& db, const char* column, qint32& value) {
-    const QString c = QLatin1String(column);
-    if (db.IsNull(c)) {
-        value = 0;
-        return true;
-    }
-    return db.GetLong(c, value);
-}
-
 } // namespace
 
 // A test specification read from its document, as the statements that store it.
@@ -272,8 +254,9 @@ bool CXmlExchange::CheckSpecification(CAdoDatabase& db, const QString& name, con
         return false;
     if (!db.HasRow())
         return true;
-    QString stored;
-    if (!ReadText(db, "myGUID", stored))
+    CRowReader row(db);
+    const QString stored = row.Text("myGUID");
+    if (!row.Ok())
         return false;
     decision = SameText(stored, guid) ? ImportDecision::Update : ImportDecision::Conflict;
     return true;
@@ -301,22 +284,20 @@ bool CXmlExchange::CheckProtocol(CAdoDatabase& db, const QString& deviceIn, cons
         QDateTime testDate;
     } byClient, byGuid;
     for (bool row = db.HasRow(); row; row = db.MoveNext()) {
-        qint32 rowId = 0, history = 0;
-        QString rowClient, rowGuid;
-        if (!ReadLong(db, "id", rowId) || !ReadText(db, "Client", rowClient) ||
-            !ReadText(db, "myGUID", rowGuid) || !ReadLong(db, "History", history))
+        CRowReader read(db);
+        const qint32 rowId = read.Long("id"), history = read.Long("History");
+        const QString rowClient = read.Text("Client"), rowGuid = read.Text("myGUID");
+        if (!read.Ok())
             return false;
         if (SameText(rowClient, client))
             byClient = Match{true, rowId, rowGuid, QString(), false, QDateTime()};
         if (SameText(rowGuid, guid) && history == 0) {
             Match m{true, rowId, rowGuid, QString(), false, QDateTime()};
-            if (!ReadText(db, "SpecificationName", m.specificationName))
+            m.specificationName = read.Text("SpecificationName");
+            m.testDate = read.Date("TestDate");
+            m.hasDate = m.testDate.isValid();
+            if (!read.Ok())
                 return false;
-            if (!db.IsNull(QStringLiteral("TestDate"))) {
-                if (!db.GetDate(QStringLiteral("TestDate"), m.testDate))
-                    return false;
-                m.hasDate = true;
-            }
             byGuid = m;
         }
     }
@@ -933,8 +914,9 @@ bool CXmlExchange::ImportProtocol(CAdoDatabase& db, const ProtocolEntry& e, int&
             }
             bool other = false;
             for (bool row = db.HasRow(); row && !other; row = db.MoveNext()) {
-                qint32 current = 0;
-                if (!ReadLong(db, "id", current)) {
+                CRowReader read(db);
+                const qint32 current = read.Long("id");
+                if (!read.Ok()) {
                     error = db.GetErrorNumber();
                     return false;
                 }
