@@ -295,11 +295,12 @@ int CmdEdit(const GlobalOptions& options, const QStringList& args) {
 const CommandRegistration
     kShow("show", "show --kind specs|protocols --id N   what the record's sheet shows, page by page",
           CmdShow);
-const CommandRegistration kEdit(
-    "edit",
-    "edit --kind specs|protocols --id N [--set COLUMN=VALUE]... [--review-period M] [--next-test-date YYYY-MM-DD]\n"
-    "                            save what the record's sheet lets the user edit (protocols: client check included)",
-    CmdEdit);
+const CommandRegistration kEdit("edit",
+                                "edit --kind specs|protocols --id N [--set COLUMN=VALUE]... [--review-period "
+                                "M] [--next-test-date YYYY-MM-DD]\n"
+                                "                            save what the record's sheet lets the user edit "
+                                "(protocols: client check included)",
+                                CmdEdit);
 
 } // namespace
 } // namespace Cli
