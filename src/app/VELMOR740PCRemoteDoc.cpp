@@ -20,6 +20,7 @@ CVELMOR740PCRemoteDoc::~CVELMOR740PCRemoteDoc() {
         m_Texte.Close();
     m_TexteOpen = false;
     m_LockFile.Release();
+    m_LocalLock.Release();
 }
 
 void CVELMOR740PCRemoteDoc::Show(const QString& text, int icon) {
@@ -36,6 +37,8 @@ bool CVELMOR740PCRemoteDoc::OnNewDocument() {
         return false;
     if (m_ExternalPathEnable != 0 && !TakeLock())
         return false;
+    if (m_ExternalPathEnable == 0)
+        TakeLocalLock();
     ReadSettings();
 
     m_TexteOpen = m_Texte.Open(Folders::ReferenceDatabaseFolder());
@@ -82,6 +85,14 @@ bool CVELMOR740PCRemoteDoc::ResolveFolders() {
     m_DataFolder = m_ExternalPathEnable == 1 ? m_ExternalDataPath : Folders::LocalDataFolder();
     m_SettingsFile = CSettingsFile::PathIn(m_DataFolder);
     return true;
+}
+
+void CVELMOR740PCRemoteDoc::TakeLocalLock() {
+    QString user;
+    GetUserName(user);
+    // Only a guard against a restore under the running program: a folder that cannot take
+    // the lock (read-only, say) still opens as before.
+    m_LocalLock.Acquire(m_DataFolder + QLatin1Char('/') + LocalLockFileName(), user);
 }
 
 bool CVELMOR740PCRemoteDoc::TakeLock() {

@@ -44,6 +44,9 @@ public:
     static QString RequiredDatabaseVersion() { return QStringLiteral("3.2"); }
     static QString SettingsFileName() { return CSettingsFile::FileName(); }
     static QString LockFileName() { return QStringLiteral("user2.log"); }
+    // The local folder's lock of our own: nobody replaces the database (v740ctl restore)
+    // or works on it from another program while this one has it open.
+    static QString LocalLockFileName() { return QStringLiteral("V740Control.lock"); }
     // Written as ExternalDataPath when the registry key is created.
     static QString PlaceholderDataPath() { return CRegistrySettings::PlaceholderDataPath(); }
     static QString RegistryComment() { return CRegistrySettings::DefaultComment(); }
@@ -93,6 +96,7 @@ public:
     const QString& Language() const { return m_Settings.language; }
     const QString& MinRemoteVersion() const { return m_MinRemoteVersion; }
     bool HoldsLock() const { return m_LockFile.IsHeld(); }
+    bool HoldsLocalLock() const { return m_LocalLock.IsHeld(); }
 
     CInfoPaneState& InfoPane() { return m_InfoPane; }
     const CInfoPaneState& InfoPane() const { return m_InfoPane; }
@@ -105,12 +109,14 @@ private:
     void ReadRegistry();
     bool ResolveFolders();
     bool TakeLock();
+    void TakeLocalLock();
     void ReadSettings();
     bool CheckUserDatabase();
     void Show(const QString& text, int icon);
 
     QString m_ProgramFolder;
     CLockFile m_LockFile;
+    CLockFile m_LocalLock;
     quint32 m_ExternalPathEnable = 0;
     QString m_ExternalDataPath;
     QString m_UpdateFolder;

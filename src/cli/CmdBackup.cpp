@@ -60,21 +60,26 @@ int CmdRestore(const GlobalOptions& options, const QStringList& args) {
         Err(QStringLiteral("restore: the data folder %1 does not exist").arg(folder));
         return 1;
     }
-    // While the program works on the folder its database must not change under it.
+    // While the program works on the folder its database must not change under it: the
+    // shared folder's lock and the local folder's own both say that it is open.
     QString user;
     GetUserName(user);
-    CLockFile lock;
-    switch (lock.Acquire(folder + QStringLiteral("/user2.log"), user)) {
-    case CLockFile::Result::Locked:
-        break;
-    case CLockFile::Result::InUse:
-        Err(QStringLiteral("restore: the data folder is in use by %1; close V740Control there first")
-                .arg(lock.HolderName().isEmpty() ? QStringLiteral("another program") : lock.HolderName()));
-        return 1;
-    case CLockFile::Result::Failed:
-        Err(QStringLiteral("restore: the data folder cannot be locked (%1)")
-                .arg(QString::fromUtf8(std::strerror(lock.Error()))));
-        return 1;
+    CLockFile locks[2];
+    const QString names[2] = {QStringLiteral("user2.log"), QStringLiteral("V740Control.lock")};
+    for (int i = 0; i < 2; ++i) {
+        switch (locks[i].Acquire(folder + QLatin1Char('/') + names[i], user)) {
+        case CLockFile::Result::Locked:
+            break;
+        case CLockFile::Result::InUse:
+            Err(QStringLiteral("restore: the data folder is in use by %1; close V740Control there first")
+                    .arg(locks[i].HolderName().isEmpty() ? QStringLiteral("another program")
+                                                         : locks[i].HolderName()));
+            return 1;
+        case CLockFile::Result::Failed:
+            Err(QStringLiteral("restore: the data folder cannot be locked (%1)")
+                    .arg(QString::fromUtf8(std::strerror(locks[i].Error()))));
+            return 1;
+        }
     }
     const DatabaseBackup::Result result =
         DatabaseBackup::Restore(folder, QFileInfo(file).absoluteFilePath(), QDateTime::currentDateTime());

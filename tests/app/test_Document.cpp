@@ -83,6 +83,9 @@ TEST_F(DocumentTest, FirstStartCreatesTheKeyUsesTheLocalFolderAndTakesNoLock) {
     EXPECT_EQ(doc.ExternalPathEnable(), 0u);
     EXPECT_FALSE(doc.HoldsLock());
     EXPECT_FALSE(QFile::exists(local + QStringLiteral("/user2.log")));
+    // The local folder's own lock, which keeps a restore from replacing the open database.
+    EXPECT_TRUE(doc.HoldsLocalLock());
+    EXPECT_EQ(CLockFile::ReadHolderName(local + QStringLiteral("/V740Control.lock")), me);
     EXPECT_EQ(doc.MinRemoteVersion(), QStringLiteral("1,0,6,50616"));
     EXPECT_EQ(doc.UpdateFolder(), QStringLiteral(V740_BIN_DIR "/Update"));
 

@@ -245,6 +245,15 @@ TEST_F(BackupTest, CommandLineBackupAndRestoreRespectTheProgramsLock) {
         EXPECT_TRUE(r.err.contains(QStringLiteral("Anna"))) << r.err.toStdString();
         EXPECT_EQ(Count(live, "SELECT count(*) FROM TypenTab"), 3);
     }
+    {
+        // The program on the local folder holds its own lock there.
+        CLockFile held;
+        ASSERT_EQ(held.Acquire(data + QStringLiteral("/V740Control.lock"), QStringLiteral("Bert")),
+                  CLockFile::Result::Locked);
+        r = Ctl({QStringLiteral("restore"), copy});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("Bert"))) << r.err.toStdString();
+    }
     r = Ctl({QStringLiteral("restore"), copy});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(Count(live, "SELECT count(*) FROM TypenTab"), 2);
