@@ -1,9 +1,12 @@
 #pragma once
 
 #include "app/DirectoryList.h"
+#include "app/MenuEntry.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <memory>
 
 class CBaseClass;
 class CVELMOR740PCRemoteDoc;
@@ -44,6 +47,25 @@ struct CatalogueDialogResult {
     bool serialSettingsChanged = false; // the document's port, baud rate or data bits changed
 };
 
+// A modeless progress window of a long operation that runs on the user-interface thread.
+class CDirectoryProgress {
+public:
+    virtual ~CDirectoryProgress() = default;
+    virtual void SetText(const QString& text) = 0;
+    virtual void SetPosition(int position) = 0;
+    // Lets the window paint and take the Cancel click; true once Cancel was pressed.
+    virtual bool Cancelled() = 0;
+};
+
+// What the filter and sort dialog is given and returns (the three stored lists restore it).
+struct CFilterRequest {
+    QString key;       // "TYPE" or "GERAETE"
+    QString baseQuery; // the directory's base statement
+    int filterOn = 0;  // -1 on, 0 off
+    QString query;     // the stored statement
+    QStringList list1, list2, list3;
+};
+
 // What a directory object sees of the main view. The view implements it; directories
 // use it to fill the list, keep the view's state and reach the windows.
 class CDirectoryView {
@@ -71,6 +93,18 @@ public:
     virtual void UnlockMainWindow() = 0;
     // Runs the dialog modally; when the build lacks it, tells the user so.
     virtual CatalogueDialogResult RunCatalogueDialog(CatalogueDialog dialog) = 0;
+    // The context menu dialog; returns the chosen command, 1 on Cancel, -1 when none is shown.
+    virtual qint32 RunMenu(const QString&, const QString&, const QList<CMenuEntry>&) { return -1; }
+    // A progress window (title, Cancel button text, text, range); null when none can be shown.
+    virtual std::unique_ptr<CDirectoryProgress> OpenProgress(const QString&, const QString&, const QString&,
+                                                             int) {
+        return nullptr;
+    }
+    // The filter and sort dialog; true on OK with the request updated.
+    virtual bool RunFilterDialog(CFilterRequest&) { return false; }
+    // Export to the tester: locks the main window, shows the transfer window and starts the
+    // send worker; its end arrives as the transfer-ended message.
+    virtual void StartSend(bool /*specifications*/, const QList<qint32>& /*ids*/) {}
 };
 
 // A directory object: the handler of the list as a whole (the current directory) and of

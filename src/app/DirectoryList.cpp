@@ -105,6 +105,23 @@ int CDirectoryList::InsertItem(int row, const QString& text, int image, const CL
     return row;
 }
 
+void CDirectoryList::AppendItems(std::vector<NewItem>&& items) {
+    if (items.empty())
+        return;
+    const int first = ItemCount();
+    beginInsertRows(QModelIndex(), first, first + int(items.size()) - 1);
+    m_items.reserve(m_items.size() + items.size());
+    for (NewItem& n : items) {
+        Item item;
+        item.texts = std::move(n.texts);
+        item.image = n.image;
+        item.record = n.record;
+        m_items.push_back(std::move(item));
+    }
+    m_selected.resize(m_items.size(), 0);
+    endInsertRows();
+}
+
 bool CDirectoryList::SetItemText(int row, int column, const QString& text) {
     if (row < 0 || row >= ItemCount() || column < 0 || column >= ColumnCount())
         return false;
@@ -253,6 +270,8 @@ QVariant CDirectoryList::data(const QModelIndex& index, int role) const {
     case ImageNameRole:
         return index.column() == 0 ? QVariant(m_images.value(item.image)) : QVariant();
     case TextColourRole:
+        if (index.column() == item.record.cellColourColumn && item.record.cellColour != 0)
+            return item.record.cellColour;
         return item.record.textColour;
     case RecordIdRole:
         return item.record.recordId;

@@ -20,6 +20,9 @@ struct CListItemRecord {
     qint32 recordId = 0;
     ItemColour textColour = 0;
     CBaseClass* handler = nullptr;
+    // One cell in a colour of its own (the next test date of a protocol that is due).
+    qint32 cellColourColumn = -1;
+    ItemColour cellColour = 0;
 };
 
 // How the list looks and selects.
@@ -61,6 +64,13 @@ public:
     int AppendItem(const QString& text, int image, const CListItemRecord& record) {
         return InsertItem(ItemCount(), text, image, record);
     }
+    // Appends many items with all their cells in one insertion (a directory's whole load).
+    struct NewItem {
+        QStringList texts;
+        int image = -1;
+        CListItemRecord record;
+    };
+    void AppendItems(std::vector<NewItem>&& items);
     bool SetItemText(int row, int column, const QString& text);
     int ItemCount() const { return int(m_items.size()); }
     QString ItemText(int row, int column = 0) const;

@@ -2,6 +2,7 @@
 // source another file registers), export to a drive or a folder.
 #include "cli/CmdExchange.h"
 
+#include "exchange/CsvExport.h"
 #include "exchange/ExportWorkflow.h"
 #include "exchange/ImportWorkflow.h"
 #include "exchange/XmlSupport.h"
@@ -189,6 +190,32 @@ int CmdImport(const GlobalOptions& options, const QStringList& args) {
     return 0;
 }
 
+// The CSV export to a drive root; one line per file written.
+int ExportCsv(const GlobalOptions& options, CliTexts& texts, QString driveRoot, const QList<qint32>& ids,
+              bool overwrite) {
+    if (!driveRoot.endsWith(QLatin1Char('/')))
+        driveRoot += QLatin1Char('/');
+    if (!QFileInfo(driveRoot).isDir()) {
+        Err(QStringLiteral("export: %1 is not a folder").arg(driveRoot));
+        return 1;
+    }
+    const QString csvFolder = CCsvExport::CsvFolder(driveRoot);
+    const bool existed = QFileInfo(csvFolder).isDir();
+    CCsvExport csv(DataFolder(options), QString(), Language(options));
+    csv.SetTextLookup(texts.Lookup());
+    if (!csv.Run(driveRoot, ids)) {
+        if (existed && !overwrite)
+            Err(QStringLiteral("export: %1 exists; nothing was exported (--overwrite replaces its files)")
+                    .arg(csvFolder));
+        return 1;
+    }
+    for (const QString& file : csv.WrittenFiles())
+        Print(file);
+    if (csv.WasCancelled())
+        Err(QStringLiteral("export: cancelled after %1 file(s)").arg(csv.Exported()));
+    return 0;
+}
+
 int CmdExport(const GlobalOptions& options, const QStringList& args) {
     const Options o = Parse(QStringLiteral("export"), args,
                             {QStringLiteral("--target"), QStringLiteral("--path"), QStringLiteral("--kind"),
@@ -204,13 +231,23 @@ int CmdExport(const GlobalOptions& options, const QStringList& args) {
         target = ExportTarget::Drive;
     else if (targetName == QLatin1String("folder"))
         target = ExportTarget::Folder;
+    else if (targetName == QLatin1String("csv"))
+        target = ExportTarget::DriveCsv;
     else {
-        Err(QStringLiteral("export: --target must be drive or folder"));
+        Err(QStringLiteral("export: --target must be drive, folder or csv"));
         return 2;
     }
     ExchangeKind kind = ExchangeKind::Specifications;
-    if (!ParseKind(o.values.value(QStringLiteral("--kind")).value(0), kind)) {
+    const QString kindName = o.values.value(QStringLiteral("--kind")).value(0);
+    // The CSV export knows device protocols only, so their kind goes without saying.
+    if (target == ExportTarget::DriveCsv && kindName.isEmpty())
+        kind = ExchangeKind::Protocols;
+    else if (!ParseKind(kindName, kind)) {
         Err(QStringLiteral("export: --kind must be specs or protocols"));
+        return 2;
+    }
+    if (target == ExportTarget::DriveCsv && kind != ExchangeKind::Protocols) {
+        Err(QStringLiteral("export: --target csv exports device protocols only"));
         return 2;
     }
     const QString path = o.values.value(QStringLiteral("--path")).value(0);
@@ -241,6 +278,8 @@ int CmdExport(const GlobalOptions& options, const QStringList& args) {
     CScopedNotifier scope(&notifier);
 
     CliTexts texts(options);
+    if (target == ExportTarget::DriveCsv)
+        return ExportCsv(options, texts, QFileInfo(path).absoluteFilePath(), ids, overwrite);
     CExportWorkflow workflow(DataFolder(options));
     workflow.SetTextLookup(texts.Lookup());
     const QString folder = CExportWorkflow::TargetFolder(target, QFileInfo(path).absoluteFilePath());
@@ -290,9 +329,11 @@ const CommandRegistration kImport(
     CmdImport);
 const CommandRegistration kExport(
     "export",
-    "export --target drive|folder --path P --kind specs|protocols --ids N[,N...] [--overwrite]\n"
+    "export --target drive|folder|csv --path P --kind specs|protocols --ids N[,N...] [--overwrite]\n"
     "                            XML export of records by id; protocols bring their specifications;\n"
-    "                            drive: P/XmlData; without --overwrite existing exchange files are kept",
+    "                            drive: P/XmlData; without --overwrite existing exchange files are kept;\n"
+    "                            csv: device protocols (--kind may be omitted) as reports in\n"
+    "                            P/CsvData/<client>/, one output line per file written",
     CmdExport);
 
 } // namespace

@@ -1,4 +1,4 @@
-// The tester link on the command line: the connection test (rs232), file upload, and
+// The tester link on the command line: file upload, and
 // the catalogue exchange with the tester (send, import --source tester).
 #include "cli/CmdExchange.h"
 #include "cli/Commands.h"
@@ -65,36 +65,6 @@ CTesterConnection::FoundHandler FoundReporter(const GlobalOptions& options) {
 void PrintLine(const QString& text) {
     std::printf("%s\n", text.toLocal8Bit().constData());
     std::fflush(stdout);
-}
-
-int CmdRs232(const GlobalOptions& options, const QStringList& args) {
-    CRS232 link;
-    CTesterConnection connection(link, DataFolder(options), Settings(options));
-    connection.SetFoundHandler(FoundReporter(options));
-    QString reply;
-    bool ok = connection.Connect(reply);
-    qint32 error = ok ? 0 : link.GetErrorCode();
-    if (ok) {
-        link.NotifyLinkStatus(LinkIcon::Connected);
-        link.SetReadTimeout(15000);
-        for (const QString& command : args) {
-            // Case-sensitive, as in the connection test dialog.
-            if (command.contains(QLatin1String("ENCS")))
-                ok = link.EnableChecksums(reply);
-            else if (command.contains(QLatin1String("DISCS")))
-                ok = link.DisableChecksums(reply);
-            else
-                ok = link.SendCommand(command) && link.ReadReply(reply);
-            if (!ok) {
-                error = link.GetErrorCode();
-                link.NotifyLinkStatus(LinkIcon::Failed);
-                break;
-            }
-            PrintLine(reply);
-        }
-    }
-    link.Disconnect();
-    return error == 0 && ok ? 0 : ReportFailure(options, error);
 }
 
 int CmdUpload(const GlobalOptions& options, const QStringList& args) {
@@ -299,11 +269,6 @@ namespace {
 const CommandRegistration
     kSend("send", "send --kind specs|protocols --ids N[,N...]   send records to the tester (checks first)",
           CmdSend);
-const CommandRegistration
-    kRs232("rs232",
-           "rs232 [CMD...]            connection test: connect (scan if needed), send each "
-           "command, print each reply",
-           CmdRs232);
 const CommandRegistration
     kUpload("upload", "upload LOCAL-FILE TESTER-PATH...   copy files onto the tester in transfer mode",
             CmdUpload);

@@ -1,7 +1,10 @@
 #include "cli/Commands.h"
 
+#include "platform/Folders.h"
 #include "platform/LocaleFormat.h"
 #include "sheets/ProtocolMasterData.h"
+#include "sheets/SpecSheetPages.h"
+#include "sheets/TestStepsData.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "store/UserSchema.h"
@@ -103,17 +106,131 @@ bool OpenUserDatabase(const GlobalOptions& options, const char* command, CAdoDat
     return db.Open(folder, UserSchema::FileName());
 }
 
+// The rows of a specification sheet's page that a command may set, by their column.
+CBaseEntry* SpecRow(CSpecSheetPages& pages, const QString& column, CSpecSheetPages::Page** owner) {
+    for (auto& page : pages.pages) {
+        for (auto& row : page.rows) {
+            if (!row->m_Editable || row->m_AssignmentFormat.isEmpty())
+                continue;
+            if (row->m_AssignmentFormat.section(QLatin1Char(' '), 0, 0)
+                    .compare(column, Qt::CaseInsensitive) == 0) {
+                *owner = &page;
+                return row.get();
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool LoadSpecification(const GlobalOptions& options, CAdoDatabase& db, qint32 id, CSpecSheetPages& pages,
+                       CTestStepsData* steps) {
+    auto catalog = std::make_shared<CTextCatalog>();
+    const auto texts = CatalogueTexts(options, catalog);
+    CAdoDatabase ref;
+    if (!ref.Open(Folders::ReferenceDatabaseFolder(), QStringLiteral("velmor.db")) ||
+        !pages.Load(db, ref, id, texts)) {
+        Err(QStringLiteral("test specification %1 cannot be read").arg(id));
+        return false;
+    }
+    if (steps)
+        steps->Load(db, ref, id, texts); // a failed read keeps the rows read so far, as the page does
+    return true;
+}
+
+int ShowSpecification(const GlobalOptions& options, CAdoDatabase& db, qint32 id) {
+    CSpecSheetPages pages;
+    CTestStepsData steps;
+    if (!LoadSpecification(options, db, id, pages, &steps))
+        return 1;
+    const QString mark(QChar(0x221A));
+    for (const auto& page : pages.pages) {
+        for (const auto& row : page.rows) {
+            const bool marked = row->m_Kind == CBaseEntry::ChoiceRow && row->m_Mark;
+            Line(page.title, row->m_Caption,
+                 row->m_Kind == CBaseEntry::ChoiceRow ? (marked ? mark : QString()) + row->m_Value
+                                                      : row->m_Value);
+        }
+    }
+    auto catalog = std::make_shared<CTextCatalog>();
+    const QString title = CatalogueTexts(options, catalog)(10821, QStringLiteral("Test steps"));
+    for (const auto& row : steps.rows)
+        Line(title, row.key, steps.partsUsed ? row.text + QLatin1Char('\t') + row.apColumn : row.text);
+    return 0;
+}
+
+int EditSpecification(const GlobalOptions& options, CAdoDatabase& db, const SheetArgs& a) {
+    CSpecSheetPages pages;
+    if (!LoadSpecification(options, db, a.id, pages, nullptr))
+        return 1;
+    if (a.sets.isEmpty()) {
+        Err(QStringLiteral("edit: nothing to change"));
+        return 2;
+    }
+    for (const auto& [column, value] : a.sets) {
+        CSpecSheetPages::Page* page = nullptr;
+        CBaseEntry* row = SpecRow(pages, column, &page);
+        const bool sequence = page && page->role == CSpecSheetPages::Role::Sequence;
+        if (!row && column.compare(QLatin1String("TestSequenceID"), Qt::CaseInsensitive) != 0) {
+            Err(QStringLiteral(
+                    "edit: %1 cannot be changed here; the editable fields are Manufacturer, Description, "
+                    "ReviewPeriod, PowerPhase, WarningNotice and TestSequenceID (where the sheet shows them)")
+                    .arg(column));
+            return 1;
+        }
+        if (sequence || column.compare(QLatin1String("TestSequenceID"), Qt::CaseInsensitive) == 0) {
+            const CSpecSheetPages::Page* seq = pages.FindPage(CSpecSheetPages::Role::Sequence);
+            bool found = false;
+            if (seq) {
+                for (const auto& r : seq->rows)
+                    found = found || r->m_AssignmentFormat.endsWith(QLatin1Char(' ') + value.trimmed());
+                for (const auto& r : seq->rows)
+                    r->m_Mark =
+                        found && r->m_AssignmentFormat.endsWith(QLatin1Char(' ') + value.trimmed()) ? 1 : 0;
+            }
+            if (!found) {
+                Err(QStringLiteral(
+                        "edit: TestSequenceID takes 10601, 10603 or 10605 on a specification that has a "
+                        "test sequence, not '%1'")
+                        .arg(value));
+                return 1;
+            }
+            continue;
+        }
+        const bool choice = row->m_Kind == CBaseEntry::ChoiceRow;
+        if (choice && value != QLatin1String("0") && value != QLatin1String("1")) {
+            Err(QStringLiteral("edit: %1 takes 0 or 1").arg(column));
+            return 1;
+        }
+        const auto* edit = dynamic_cast<const CEditEntry*>(row);
+        if (edit && edit->m_Max > 0 && value.size() > edit->m_Max) {
+            Err(QStringLiteral("edit: %1 takes at most %2 characters")
+                    .arg(column, QString::number(edit->m_Max)));
+            return 1;
+        }
+        if (!row->FormatAssignment(value)) {
+            Err(QStringLiteral("edit: '%1' is not a valid value for %2").arg(value, column));
+            return 1;
+        }
+        row->m_Mark = choice && value == QLatin1String("1");
+        row->m_Value = value;
+    }
+    if (!pages.Save(db)) {
+        Err(QStringLiteral("edit: the test specification could not be saved"));
+        return 1;
+    }
+    std::printf("%d\n", a.id);
+    return 0;
+}
+
 int CmdShow(const GlobalOptions& options, const QStringList& args) {
     SheetArgs a;
     if (!Parse("show", args, false, a))
         return 2;
-    if (a.kind == QLatin1String("specs")) {
-        Err(QStringLiteral("show: the test specification sheet is not in this build yet"));
-        return 1;
-    }
     CAdoDatabase db;
     if (!OpenUserDatabase(options, "show", db))
         return 1;
+    if (a.kind == QLatin1String("specs"))
+        return ShowSpecification(options, db, a.id);
     auto catalog = std::make_shared<CTextCatalog>();
     const auto texts = CatalogueTexts(options, catalog);
     CProtocolMasterData data;
@@ -136,13 +253,18 @@ int CmdEdit(const GlobalOptions& options, const QStringList& args) {
     SheetArgs a;
     if (!Parse("edit", args, true, a))
         return 2;
-    if (a.kind == QLatin1String("specs")) {
-        Err(QStringLiteral("edit: the test specification sheet is not in this build yet"));
-        return 1;
-    }
     CAdoDatabase db;
     if (!OpenUserDatabase(options, "edit", db))
         return 1;
+    if (a.kind == QLatin1String("specs")) {
+        if (a.reviewPeriod >= 0 || a.nextTestDateGiven) {
+            Err(QStringLiteral(
+                "edit: --review-period and --next-test-date belong to device protocols; use --set "
+                "ReviewPeriod=M"));
+            return 2;
+        }
+        return EditSpecification(options, db, a);
+    }
     auto catalog = std::make_shared<CTextCatalog>();
     CProtocolMasterData data;
     if (!data.Load(db, a.id, CatalogueTexts(options, catalog))) {
@@ -173,11 +295,12 @@ int CmdEdit(const GlobalOptions& options, const QStringList& args) {
 const CommandRegistration
     kShow("show", "show --kind specs|protocols --id N   what the record's sheet shows, page by page",
           CmdShow);
-const CommandRegistration kEdit(
-    "edit",
-    "edit --kind protocols --id N [--set COLUMN=VALUE]... [--review-period M] [--next-test-date YYYY-MM-DD]\n"
-    "                            save master data as the device protocol sheet does (client check included)",
-    CmdEdit);
+const CommandRegistration kEdit("edit",
+                                "edit --kind specs|protocols --id N [--set COLUMN=VALUE]... [--review-period "
+                                "M] [--next-test-date YYYY-MM-DD]\n"
+                                "                            save what the record's sheet lets the user edit "
+                                "(protocols: client check included)",
+                                CmdEdit);
 
 } // namespace
 } // namespace Cli

@@ -162,7 +162,9 @@ void CCsvExport::MessageFormatted(qint32 textId, const QString& arg) const {
 
 bool CCsvExport::Prepare(const QString& csvFolder) {
     if (!QFileInfo(csvFolder).isDir()) {
-        if (!QDir().mkpath(csvFolder)) {
+        // One level only: a drive pulled out leaves no mount point, and nothing may be
+        // created in its place on the system disk.
+        if (!QDir().mkdir(csvFolder)) {
             MessageFormatted(50044, QDir::toNativeSeparators(csvFolder));
             return false;
         }
@@ -179,8 +181,10 @@ bool CCsvExport::Run(const QString& driveRoot, const QList<qint32>& ids) {
     m_exported = 0;
     m_written.clear();
     const auto finish = [this](bool ok) {
-        if (m_cb.finished)
-            m_cb.finished(ok);
+        WorkflowResult r;
+        r.ok = ok;
+        r.cancelled = m_cancelled;
+        m_cb.Finished(r);
         return ok;
     };
     const QString folder = CsvFolder(driveRoot);
@@ -496,7 +500,7 @@ bool CCsvExport::ExportOne(CAdoDatabase& db, CAdoDatabase& ref, const QString& c
     // The client folder and the file.
     const QString clientFolder =
         csvFolder + QLatin1Char('/') + (client.isEmpty() ? QStringLiteral("NoClient") : FileNamePart(client));
-    if (!QFileInfo(clientFolder).isDir() && !QDir().mkpath(clientFolder)) {
+    if (!QFileInfo(clientFolder).isDir() && !QDir().mkdir(clientFolder)) {
         MessageFormatted(50044, QDir::toNativeSeparators(clientFolder));
         return false;
     }
@@ -530,6 +534,6 @@ bool CCsvExport::ExportOne(CAdoDatabase& db, CAdoDatabase& ref, const QString& c
     if (!db.Execute(QStringLiteral("UPDATE GeraeteTab SET ExportImport = %1 WHERE id = %2")
                         .arg(exportImport | 2)
                         .arg(protocolId)))
-        return Message(kTextRecordUnreadable), false;
+        return Message(db.GetErrorNumber() ? db.GetErrorNumber() : kTextRecordUnreadable), false;
     return true;
 }

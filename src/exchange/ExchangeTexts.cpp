@@ -32,6 +32,14 @@ QString Fallback(qint32 textId) {
         {50044, "Drive: Could not create folder %s!"},
         {165,
          "Test datas already exist on this drive. If you continue existing test data will be overwritten!"},
+        {60015, "The tester expected more data (\"%s\") instead of accepting the end."},
+        {60016, "Unexpected answer of the tester: \"%s\"."},
+        {60013, "Database error: the database is in use by another user or program and stayed locked longer "
+                "than the "
+                "waiting time. Try again later."},
+        {60014, "Database error: the database or its data folder is write-protected. Ask the administrator "
+                "for write "
+                "access."},
         {50045, "Drive: Could not delete file %s!"},
         {167, "Could not open test database!"},
         {168, "Could not found test data record!"},
@@ -53,6 +61,10 @@ QString Fallback(qint32 textId) {
         {50038, "USB-Drive:"},
         {50182, "Folder"},
         {50065, "Search folder"},
+        {60020, "The import stopped: the database kept changing while the record was being stored."},
+        {60021, "Device %s (GUID %s): another import stored a protocol of this device meanwhile, or a "
+                "current protocol of this GUID belongs to another device."},
+        {60022, "Test specification %s: another import stored a specification of this name meanwhile."},
     };
     const char* text = texts.value(textId, nullptr);
     return text ? QString::fromUtf8(text) : QString();

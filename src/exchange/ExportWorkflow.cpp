@@ -48,7 +48,9 @@ bool CExportWorkflow::Prepare(int target, const QString& folder) {
     if (ExchangeFiles(folder).isEmpty()) {
         if (target != ExportTarget::Drive || QFileInfo(folder).isDir())
             return true;
-        if (!QDir().mkpath(folder)) {
+        // One level only: a drive pulled out leaves no mount point, and nothing may be
+        // created in its place on the system disk.
+        if (!QDir().mkdir(folder)) {
             Message(50044, QDir::toNativeSeparators(folder));
             return false;
         }
@@ -64,8 +66,10 @@ bool CExportWorkflow::Prepare(int target, const QString& folder) {
 
 bool CExportWorkflow::Run(ExchangeKind kind, int target, const QString& path, const QList<qint32>& ids) {
     const bool ok = RunExport(kind, target, path, ids);
-    if (m_cb.finished)
-        m_cb.finished(ok);
+    WorkflowResult r;
+    r.ok = ok;
+    r.cancelled = m_cancelled;
+    m_cb.Finished(r);
     return ok;
 }
 
@@ -80,11 +84,19 @@ bool CExportWorkflow::RunExport(ExchangeKind kind, int target, const QString& pa
         return false;
 
     CAdoDatabase db;
-    if (!db.Open(m_dataFolder, UserSchema::FileName()))
+    // A database held by another user or write-protected is named as such below the
+    // driver's own box.
+    const auto toldCause = [&] {
+        const qint32 cause = db.GetErrorNumber();
+        if (cause == DbError::Busy || cause == DbError::ReadOnly)
+            Message(cause);
         return false;
+    };
+    if (!db.Open(m_dataFolder, UserSchema::FileName()))
+        return toldCause();
     CTransaction transaction(db);
     if (!transaction.IsActive())
-        return false;
+        return toldCause();
     if (m_cb.position)
         m_cb.position(0);
 

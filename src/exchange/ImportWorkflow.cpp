@@ -7,6 +7,9 @@
 #include "store/UserSchema.h"
 
 #include <QDate>
+#include <QHash>
+#include <QPair>
+#include <QSet>
 
 namespace {
 
@@ -147,6 +150,12 @@ QStringList Columns(const PreviewRow& row, ExchangeKind kind, const TextLookup& 
 
 } // namespace Preview
 
+void CImportWorkflow::RefuseSpecification(const QString& name, Result& r) const {
+    r.error = 415;
+    const QString format = ExchangeText::Joined(m_lookup, 50145, 50146);
+    r.errorText = format.isEmpty() ? name : FormatText(format, name);
+}
+
 CImportWorkflow::CImportWorkflow(CXmlSource& source, QString dataFolder)
     : m_source(source), m_dataFolder(std::move(dataFolder)), m_exchange(source) {}
 
@@ -170,15 +179,17 @@ void CImportWorkflow::Step(qint32 id, const QString& arg) const {
 bool CImportWorkflow::Preview(ExchangeKind kind, bool useQuery, PreviewList& list, qint32& error,
                               QString& errorText) {
     const bool ok = RunPreview(kind, useQuery, list, error, errorText);
-    if (m_cb.previewFinished)
-        m_cb.previewFinished(ok, error, errorText);
+    WorkflowResult r;
+    r.ok = ok;
+    r.error = error;
+    r.errorText = errorText;
+    m_cb.Finished(r);
     return ok;
 }
 
 CImportWorkflow::Result CImportWorkflow::Import(ExchangeKind kind, const std::vector<PreviewRow>& marked) {
     const Result r = RunImport(kind, marked);
-    if (m_cb.finished)
-        m_cb.finished(r);
+    m_cb.Finished(r);
     return r;
 }
 
@@ -222,17 +233,20 @@ bool CImportWorkflow::ImportSpecifications(CAdoDatabase& db, std::vector<SpecEnt
         qint32 error = 0;
         QString text;
         bool ok = false;
-        if (s.decision == ImportDecision::Insert) {
-            ok = m_exchange.InsertSpecification(db, s.name, error, text);
-            r.specificationsInserted += ok;
-        } else {
-            ok = m_exchange.UpdateSpecification(db, s.name, s.guid, error, text);
-            r.specificationsUpdated += ok;
-        }
+        int decision = s.decision;
+        ok = m_exchange.ImportSpecification(db, s.name, s.guid, decision, error, text);
+        r.specificationsInserted += ok && decision == ImportDecision::Insert;
+        r.specificationsUpdated += ok && decision == ImportDecision::Update;
         Position(++position);
+        if (!ok && decision == ImportDecision::Conflict) {
+            RefuseSpecification(s.name, r);
+            return false;
+        }
         if (!ok) {
             r.error = error;
-            r.errorText = text;
+            r.errorText = error == CXmlExchange::kErrorDatabaseChanged
+                              ? FormatText(ExchangeText::Resolve(m_lookup, 60022), text)
+                              : text;
             return false;
         }
         if (Cancelled()) {
@@ -248,15 +262,17 @@ CImportWorkflow::Result CImportWorkflow::RunImport(ExchangeKind kind, const std:
     Title(400);
     m_source.SetCancelCheck(m_cb.cancelled);
     CAdoDatabase db;
-    if (!db.Open(m_dataFolder, UserSchema::FileName())) {
+    if (!db.Open(m_dataFolder, UserSchema::FileName()) || !UserSchema::EnsureLookupIndexes(db)) {
         r.error = db.GetErrorNumber();
         return r;
     }
     std::vector<SpecEntry> specs;
-    const auto addSpec = [&specs](const QString& name, const QString& guid) {
-        for (const SpecEntry& s : specs)
-            if (s.name.compare(name, Qt::CaseInsensitive) == 0)
-                return;
+    QSet<QString> specKeys;
+    const auto addSpec = [&specs, &specKeys](const QString& name, const QString& guid) {
+        const QString key = ImportKey::SpecificationName(name);
+        if (specKeys.contains(key))
+            return;
+        specKeys.insert(key);
         specs.push_back({name, guid, -1});
     };
     const auto checkSpecs = [&]() {
@@ -271,9 +287,7 @@ CImportWorkflow::Result CImportWorkflow::RunImport(ExchangeKind kind, const std:
                 return false;
             }
             if (s.decision == ImportDecision::Conflict) {
-                r.error = 415;
-                const QString format = ExchangeText::Joined(m_lookup, 50145, 50146);
-                r.errorText = format.isEmpty() ? s.name : FormatText(format, s.name);
+                RefuseSpecification(s.name, r);
                 return false;
             }
         }
@@ -315,9 +329,9 @@ CImportWorkflow::Result CImportWorkflow::RunImport(ExchangeKind kind, const std:
         r.errorText = format.isEmpty() ? QStringLiteral("%1 / %2").arg(row.device, row.client)
                                        : FormatText(format, row.device, row.client);
     };
-    const auto same = [](const QString& a, const QString& b, int width) {
-        return ImportWidth::Cut(a, width).compare(ImportWidth::Cut(b, width), Qt::CaseInsensitive) == 0;
-    };
+    // The GUIDs of the run's entries by device and client, compared as they are stored.
+    const auto cut = [](const QString& text, int width) { return ImportWidth::Cut(text, width).toLower(); };
+    QHash<QPair<QString, QString>, QString> firstGuid;
     for (std::size_t j = 0; j < protocols.size(); ++j) {
         ProtocolEntry& p = protocols[j];
         const PreviewRow& row = *p.row;
@@ -328,10 +342,12 @@ CImportWorkflow::Result CImportWorkflow::RunImport(ExchangeKind kind, const std:
         }
         // An earlier entry of this run for the same device and client under another GUID
         // will be in the database by the time this one is written: the same refusal.
-        for (std::size_t i = 0; i < j && p.decision != ImportDecision::Conflict; ++i) {
-            const PreviewRow& earlier = *protocols[i].row;
-            if (same(earlier.device, row.device, 50) && same(earlier.client, row.client, 20) &&
-                !same(earlier.guid, row.guid, 40))
+        if (p.decision != ImportDecision::Conflict) {
+            const auto key = qMakePair(cut(row.device, 50), cut(row.client, 20));
+            const auto it = firstGuid.constFind(key);
+            if (it == firstGuid.cend())
+                firstGuid.insert(key, cut(row.guid, 40));
+            else if (*it != cut(row.guid, 40))
                 p.decision = ImportDecision::Conflict;
         }
         if (p.decision == ImportDecision::Conflict) {
@@ -355,37 +371,27 @@ CImportWorkflow::Result CImportWorkflow::RunImport(ExchangeKind kind, const std:
     for (ProtocolEntry& p : protocols) {
         const PreviewRow& row = *p.row;
         Step(405, row.device);
-        // Decide again: an earlier entry of this run may have written a protocol of the same
-        // device (the same GUID twice), and deciding on the state before the run would leave
-        // two current protocols of it.
-        if (!m_exchange.CheckProtocol(db, row.device, row.client, row.guid, row.specificationName, row.tested,
-                                      p.decision, p.id)) {
-            r.error = db.GetErrorNumber();
-            m_exchange.Close();
-            return r;
-        }
-        if (p.decision == ImportDecision::Conflict) {
+        // Decided again in the transaction that writes it: an earlier entry of this run, or
+        // another import at the same time, may have written a protocol of the same device.
+        qint32 error = 0;
+        QString text;
+        const CXmlExchange::ProtocolEntry entry{row.device, row.client,   row.guid,    row.specificationName,
+                                                row.tested, row.testDate, row.testTime};
+        const bool ok = m_exchange.ImportProtocol(db, entry, p.decision, p.id, error, text);
+        r.protocolsUpdated += ok && p.decision == ImportDecision::Update;
+        r.protocolsInserted += ok && p.decision != ImportDecision::Update;
+        r.protocolsRetired += ok && p.decision == ImportDecision::NewTest;
+        Position(++position);
+        if (!ok && p.decision == ImportDecision::Conflict) {
             refuse(row);
             m_exchange.Close();
             return r;
         }
-        qint32 error = 0;
-        QString text;
-        bool ok = false;
-        if (p.decision == ImportDecision::Update) {
-            ok = m_exchange.UpdateProtocol(db, row.guid, p.id, error, text, row.testDate, row.testTime);
-            r.protocolsUpdated += ok;
-        } else {
-            const bool retire = p.decision == ImportDecision::NewTest;
-            ok = m_exchange.InsertProtocol(db, row.guid, retire, p.id, error, text, row.testDate,
-                                           row.testTime);
-            r.protocolsInserted += ok;
-            r.protocolsRetired += ok && retire;
-        }
-        Position(++position);
         if (!ok) {
             r.error = error;
-            r.errorText = text;
+            r.errorText = error == CXmlExchange::kErrorDatabaseChanged
+                              ? FormatText(ExchangeText::Resolve(m_lookup, 60021), row.device, row.guid)
+                              : text;
             m_exchange.Close();
             return r;
         }

@@ -3,6 +3,7 @@
 #include "exchange/ExchangeTexts.h"
 #include "exchange/XmlExchange.h"
 #include "exchange/XmlSource.h"
+#include "platform/WorkflowCallbacks.h"
 
 #include <QStringList>
 #include <functional>
@@ -71,11 +72,8 @@ QStringList Columns(const PreviewRow& row, ExchangeKind kind, const TextLookup& 
 // cancel question go through callbacks; the caller shows the result.
 class CImportWorkflow {
 public:
-    struct Result {
-        bool ok = false;
-        bool cancelled = false;
-        qint32 error = 0;  // a TextID: 415, 417, 419, 424, a reader, database or link number
-        QString errorText; // shown below the error's text
+    // error: 415, 417, 419, 424, 60020, a reader, database or link number.
+    struct Result : WorkflowResult {
         int specificationsInserted = 0;
         int specificationsUpdated = 0;
         int protocolsInserted = 0;
@@ -83,16 +81,9 @@ public:
         int protocolsRetired = 0;
     };
 
-    struct Callbacks {
-        std::function<void(qint32 titleTextId)> title;
-        std::function<void(int range)> range;
-        std::function<void(int position)> position;
-        std::function<void(qint32 stepTextId, const QString& arg)> step;
-        std::function<bool()> cancelled;
-        // The end of a preview and of an import, with their results.
-        std::function<void(bool ok, qint32 error, const QString& errorText)> previewFinished;
-        std::function<void(const Result& result)> finished;
-    };
+    // `finished` is called at the end of a preview and of an import; after an import the
+    // result is a Result.
+    using Callbacks = WorkflowCallbacks;
 
     CImportWorkflow(CXmlSource& source, QString dataFolder);
 
@@ -118,6 +109,7 @@ private:
     bool ImportSpecifications(class CAdoDatabase& db, std::vector<SpecEntry>& specs, int& position,
                               Result& r);
     bool Cancelled() const { return m_cb.cancelled && m_cb.cancelled(); }
+    void RefuseSpecification(const QString& name, Result& r) const;
     void Title(qint32 id) const;
     void Range(int n) const;
     void Position(int n) const;

@@ -2,11 +2,13 @@
 
 #include "store/AdoDatabase.h"
 #include "store/JetFunctions.h"
+#include "store/RowReader.h"
 
 #include <QFile>
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -19,9 +21,40 @@ QString ImportWidth::Cut(const QString& text, int width) {
     return text.left(n);
 }
 
+bool ImportNumber::ParseInt(const QString& text, qint32& value) {
+    value = 0;
+    const QString t = text.trimmed();
+    // Other tools write an unset number as nothing.
+    if (t.isEmpty())
+        return true;
+    static const QRegularExpression form(QStringLiteral(R"(^([+-]?\d+)(?:\.0*)?$)"));
+    const QRegularExpressionMatch m = form.match(t);
+    if (!m.hasMatch())
+        return false;
+    bool ok = false;
+    value = m.captured(1).toInt(&ok, 10);
+    if (!ok)
+        value = 0;
+    return ok;
+}
+
+QString ImportKey::SpecificationNameCondition(const QString& name) {
+    return QStringLiteral("Name = ") + SqlLiteral(ImportWidth::Cut(name, 20));
+}
+
+QString ImportKey::SpecificationName(const QString& name) {
+    // Names compare without regard to case, as the column's collation does.
+    return ImportWidth::Cut(name, 20).toLower();
+}
+
 namespace {
 
 using ImportWidth::Cut;
+
+// A statement refused by a constraint: another writer stored the record meanwhile.
+bool ConstraintFailed(CAdoDatabase& db) {
+    return db.Handle() && (sqlite3_errcode(db.Handle()) & 0xFF) == SQLITE_CONSTRAINT;
+}
 
 // Reads the attributes of the current node. The first failure sticks: later reads return
 // empty values, and error and text tell what went wrong.
@@ -50,9 +83,8 @@ public:
         QString v;
         if (!Raw(name, v))
             return 0;
-        bool ok = false;
-        const qint32 n = v.trimmed().toInt(&ok, 10);
-        if (!ok)
+        qint32 n = 0;
+        if (!ImportNumber::ParseInt(v, n))
             return Bad(XmlError::Attribute, name, v), 0;
         return n;
     }
@@ -77,9 +109,12 @@ public:
         return d;
     }
 
-    // A document date (day.month.year) joined with a time into the stored form.
-    QString DateTime(const char* dateName, const QString& date, const QString& time) {
-        if (!Ok())
+    // A document date (day.month.year) joined with a time into the stored form. With
+    // `emptyIsNoDate` an empty date is no date (an empty text back): the export writes a
+    // protocol without first or next test date that way.
+    QString DateTime(const char* dateName, const QString& date, const QString& time,
+                     bool emptyIsNoDate = false) {
+        if (!Ok() || (emptyIsNoDate && date.trimmed().isEmpty()))
             return QString();
         const qsizetype first = date.indexOf(QLatin1Char('.'));
         const qsizetype second = first < 0 ? -1 : date.indexOf(QLatin1Char('.'), first + 1);
@@ -109,7 +144,8 @@ private:
             return false;
         if (!m_xml.GetAttribute(QLatin1String(name), v)) {
             m_error = XmlError::Attribute;
-            m_text = QLatin1String(name);
+            m_text = m_xml.AttributeRefused() ? QStringLiteral("%1=\"%2\"").arg(QLatin1String(name), v)
+                                              : QLatin1String(name);
             return false;
         }
         return true;
@@ -125,6 +161,10 @@ private:
 
 QString Lit(const QString& text) {
     return SqlLiteral(text);
+}
+// A stored date, or NULL for no date.
+QString DateLit(const QString& date) {
+    return date.isEmpty() ? QStringLiteral("NULL") : SqlLiteral(date);
 }
 QString Num(qint32 n) {
     return QString::number(n);
@@ -171,32 +211,21 @@ bool SameText(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-// NULL columns read as empty or 0: rows written by other programs may leave them unset.
-bool ReadText(CAdoDatabase& db, const char* column, QString& value) {
-    const QString c = QLatin1String(column);
-    if (db.IsNull(c)) {
-        value.clear();
-        return true;
-    }
-    return db.GetString(c, value);
-}
-
-bool ReadLong(CAdoDatabase& db, const char* column, qint32& value) {
-    const QString c = QLatin1String(column);
-    if (db.IsNull(c)) {
-        value = 0;
-        return true;
-    }
-    return db.GetLong(c, value);
-}
-
 } // namespace
+
+// A test specification read from its document, as the statements that store it.
+struct CXmlExchange::Specification {
+    bool full = true; // an insert with its steps; else the update of the master row
+    QString master;
+    QStringList parts, visual, tests, functional; // VALUES tails after the new id
+};
 
 struct CXmlExchange::Protocol {
     QString device, specificationName, testDate, firstTestDate, nextTestDate, op, nominalVoltage,
         manufacturer, description, serial, client, location, department, room, costs, comment, externalUse,
         guid, city, street, dutClass, testerName, testerSerial, testerSW;
     qint32 testResultId = 0, reviewPeriod = 0, useExtraPolation = 1;
+    bool full = true; // read for an insert; an update reads fewer attributes
     struct Result {
         qint32 refNo = 0;
         double measValue = 0;
@@ -220,12 +249,14 @@ void CXmlExchange::Close() {
 bool CXmlExchange::CheckSpecification(CAdoDatabase& db, const QString& name, const QString& guid,
                                       int& decision) {
     decision = ImportDecision::Insert;
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab WHERE Name = '%1'").arg(SqlQuote(name))))
+    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab WHERE ") +
+                      ImportKey::SpecificationNameCondition(name)))
         return false;
     if (!db.HasRow())
         return true;
-    QString stored;
-    if (!ReadText(db, "myGUID", stored))
+    CRowReader row(db);
+    const QString stored = row.Text("myGUID");
+    if (!row.Ok())
         return false;
     decision = SameText(stored, guid) ? ImportDecision::Update : ImportDecision::Conflict;
     return true;
@@ -253,22 +284,20 @@ bool CXmlExchange::CheckProtocol(CAdoDatabase& db, const QString& deviceIn, cons
         QDateTime testDate;
     } byClient, byGuid;
     for (bool row = db.HasRow(); row; row = db.MoveNext()) {
-        qint32 rowId = 0, history = 0;
-        QString rowClient, rowGuid;
-        if (!ReadLong(db, "id", rowId) || !ReadText(db, "Client", rowClient) ||
-            !ReadText(db, "myGUID", rowGuid) || !ReadLong(db, "History", history))
+        CRowReader read(db);
+        const qint32 rowId = read.Long("id"), history = read.Long("History");
+        const QString rowClient = read.Text("Client"), rowGuid = read.Text("myGUID");
+        if (!read.Ok())
             return false;
         if (SameText(rowClient, client))
             byClient = Match{true, rowId, rowGuid, QString(), false, QDateTime()};
         if (SameText(rowGuid, guid) && history == 0) {
             Match m{true, rowId, rowGuid, QString(), false, QDateTime()};
-            if (!ReadText(db, "SpecificationName", m.specificationName))
+            m.specificationName = read.Text("SpecificationName");
+            m.testDate = read.Date("TestDate");
+            m.hasDate = m.testDate.isValid();
+            if (!read.Ok())
                 return false;
-            if (!db.IsNull(QStringLiteral("TestDate"))) {
-                if (!db.GetDate(QStringLiteral("TestDate"), m.testDate))
-                    return false;
-                m.hasDate = true;
-            }
             byGuid = m;
         }
     }
@@ -342,9 +371,26 @@ bool CXmlExchange::FetchAndSelect(ExchangeKind kind, const QString& key, qint32&
 }
 
 bool CXmlExchange::InsertSpecification(CAdoDatabase& db, const QString& name, qint32& error, QString& text) {
+    Specification spec;
+    if (!LoadSpecification(true, name, QString(), spec, error, text))
+        return false;
+    CTransaction trans(db);
+    if (!trans.IsActive() || !WriteSpecification(db, spec) || !trans.Commit()) {
+        error = db.GetErrorNumber();
+        return false;
+    }
+    return true;
+}
+
+bool CXmlExchange::LoadSpecification(bool full, const QString& name, const QString& checkedGuid,
+                                     Specification& spec, qint32& error, QString& text) {
     text.clear();
+    spec = Specification();
+    spec.full = full;
     if (!FetchAndSelect(ExchangeKind::Specifications, name, error, text))
         return false;
+    if (!full)
+        return ReadSpecificationUpdate(name, checkedGuid, spec, error, text);
     const int version = m_xml->GetVersion();
     AttrReader r(*m_xml);
     const QString specName = r.Str("Name", 20);
@@ -459,9 +505,19 @@ bool CXmlExchange::InsertSpecification(CAdoDatabase& db, const QString& name, qi
             .join(QStringLiteral(", ")) +
         QLatin1Char(')');
 
-    CTransaction trans(db);
+    spec.master = master;
+    spec.parts = parts;
+    spec.visual = visual;
+    spec.tests = tests;
+    spec.functional = functional;
+    return true;
+}
+
+bool CXmlExchange::WriteSpecification(CAdoDatabase& db, const Specification& spec) {
+    if (!spec.full)
+        return db.Execute(spec.master);
     qint32 newId = 0;
-    bool ok = trans.IsActive() && db.Execute(master) && db.GetNewId(newId);
+    bool ok = db.Execute(spec.master) && db.GetNewId(newId);
     const auto run4 = [&](const QString& head, const QStringList& rows) {
         for (const QString& values : rows) {
             if (!ok)
@@ -471,30 +527,35 @@ bool CXmlExchange::InsertSpecification(CAdoDatabase& db, const QString& name, qi
     };
     run4(QStringLiteral(
              "INSERT INTO TypPartsTab (TypenTabID, GroupNo, AppliedPartID, Jacks, Description) VALUES (%1, "),
-         parts);
+         spec.parts);
     run4(QStringLiteral("INSERT INTO TypSichtPrfTab (TypenTabID, RefNo, TextID, myText) VALUES (%1, "),
-         visual);
+         spec.visual);
     run4(QStringLiteral(
              "INSERT INTO TypTestStepTab (TypenTabID, RefNo, MeasNo, MainOrder, TypOrder, GroupNo, Limit, "
              "Jacks) VALUES (%1, "),
-         tests);
+         spec.tests);
     run4(QStringLiteral(
              "INSERT INTO TypFktStepTab (TypenTabID, RefNo, myText, UseLimitsID, LowLimit, HighLimit) "
              "VALUES (%1, "),
-         functional);
-    ok = ok && trans.Commit();
-    if (!ok) {
+         spec.functional);
+    return ok;
+}
+
+bool CXmlExchange::UpdateSpecification(CAdoDatabase& db, const QString& name, const QString& checkedGuid,
+                                       qint32& error, QString& text) {
+    Specification spec;
+    if (!LoadSpecification(false, name, checkedGuid, spec, error, text))
+        return false;
+    // One statement: no transaction needed.
+    if (!WriteSpecification(db, spec)) {
         error = db.GetErrorNumber();
         return false;
     }
     return true;
 }
 
-bool CXmlExchange::UpdateSpecification(CAdoDatabase& db, const QString& name, const QString& checkedGuid,
-                                       qint32& error, QString& text) {
-    text.clear();
-    if (!FetchAndSelect(ExchangeKind::Specifications, name, error, text))
-        return false;
+bool CXmlExchange::ReadSpecificationUpdate(const QString& name, const QString& checkedGuid,
+                                           Specification& spec, qint32& error, QString& text) {
     AttrReader r(*m_xml);
     r.Str("Name", 20);
     const QString manufacturer = r.Str("Manufacturer", 20);
@@ -530,10 +591,7 @@ bool CXmlExchange::UpdateSpecification(CAdoDatabase& db, const QString& name, co
             .arg(Lit(manufacturer), Lit(description), Num(reviewPeriod), Num(testSequenceId), Num(powerPhase),
                  Num(warningNotice), Lit(externalUse), Lit(created), Num(useExtraPolation),
                  Lit(Cut(guid, 40)));
-    if (!db.Execute(sql)) {
-        error = db.GetErrorNumber();
-        return false;
-    }
+    spec.master = sql;
     return true;
 }
 
@@ -594,8 +652,8 @@ bool CXmlExchange::ReadProtocol(bool full, Protocol& p, qint32& error, QString& 
     }
     p.testDate = r.DateTime("TestDate", testDate, testTime);
     if (full)
-        p.firstTestDate = r.DateTime("FirstTestDate", firstTestDate, testTime);
-    p.nextTestDate = r.DateTime("NextTestDate", nextTestDate, testTime);
+        p.firstTestDate = r.DateTime("FirstTestDate", firstTestDate, testTime, true);
+    p.nextTestDate = r.DateTime("NextTestDate", nextTestDate, testTime, true);
 
     ReadItems(*m_xml, "VisualRefs", "VisualRef", r, [&] {
         Protocol::Result res;
@@ -626,93 +684,113 @@ bool CXmlExchange::ReadProtocol(bool full, Protocol& p, qint32& error, QString& 
 bool CXmlExchange::InsertProtocol(CAdoDatabase& db, const QString& guid, bool retire, qint32 oldId,
                                   qint32& error, QString& text, const QString& testDate,
                                   const QString& testTime) {
-    text.clear();
-    if (!FetchAndSelect(ExchangeKind::Protocols, guid, error, text, testDate, testTime))
-        return false;
     Protocol p;
-    if (!ReadProtocol(true, p, error, text))
+    if (!LoadProtocol(true, guid, testDate, testTime, p, error, text))
         return false;
-    const QString master =
-        QStringLiteral(
-            "INSERT INTO GeraeteTab (SpecificationName, Device, NominalVoltage, TestDate, TestResultID, "
-            "Operator, Serial, Manufacturer, Description, Client, Location, Department, Room, Costs, "
-            "Comment, FirstTestDate, NextTestDate, ExternalUse, ExportImport, TesterName, TesterSerial, "
-            "TesterSW, History, myGUID, City, Street, ReviewPeriod, DutClass, UseExtraPolation) VALUES (") +
-        QStringList{Lit(p.specificationName),
-                    Lit(p.device),
-                    Lit(p.nominalVoltage),
-                    Lit(p.testDate),
-                    Num(p.testResultId),
-                    Lit(p.op),
-                    Lit(p.serial),
-                    Lit(p.manufacturer),
-                    Lit(p.description),
-                    Lit(p.client),
-                    Lit(p.location),
-                    Lit(p.department),
-                    Lit(p.room),
-                    Lit(p.costs),
-                    Lit(p.comment),
-                    Lit(p.firstTestDate),
-                    Lit(p.nextTestDate),
-                    Lit(p.externalUse),
-                    Num(2),
-                    Lit(p.testerName),
-                    Lit(p.testerSerial),
-                    Lit(p.testerSW),
-                    Num(0),
-                    Lit(p.guid),
-                    Lit(p.city),
-                    Lit(p.street),
-                    Num(p.reviewPeriod),
-                    Lit(p.dutClass),
-                    Num(p.useExtraPolation)}
-            .join(QStringLiteral(", ")) +
-        QLatin1Char(')');
-
     CTransaction trans(db);
-    qint32 newId = 0;
-    bool ok = trans.IsActive() && db.Execute(master) && db.GetNewId(newId);
-    for (const auto& v : p.visual) {
-        if (!ok)
-            break;
-        ok = db.Execute(
-            QStringLiteral("INSERT INTO GeraetSichtProtTab (GeraeteTabID, RefNo, Result) VALUES (%1, %2, %3)")
-                .arg(newId)
-                .arg(v.refNo)
-                .arg(v.result));
-    }
-    const auto insertResults = [&](const char* table, const std::vector<Protocol::Result>& rows) {
-        for (const auto& v : rows) {
-            if (!ok)
-                return;
-            ok = db.Execute(
-                QStringLiteral("INSERT INTO %1 (GeraeteTabID, RefNo, MeasValue, Result, FirstValue) VALUES "
-                               "(%2, %3, %4, %5, %6)")
-                    .arg(QLatin1String(table), Num(newId), Num(v.refNo), Real6(v.measValue), Num(v.result),
-                         Real6(v.firstValue)));
-        }
-    };
-    insertResults("GeraetProtTab", p.test);
-    insertResults("GeraetFktProtTab", p.functional);
-    if (ok && retire && oldId != 0)
-        ok = db.Execute(QStringLiteral("UPDATE GeraeteTab SET History=1 WHERE id=%1").arg(oldId));
-    ok = ok && trans.Commit();
-    if (!ok) {
+    if (!trans.IsActive() || !WriteNewProtocol(db, p, retire, oldId) || !trans.Commit()) {
         error = db.GetErrorNumber();
         return false;
     }
     return true;
 }
 
+bool CXmlExchange::LoadProtocol(bool full, const QString& guid, const QString& testDate,
+                                const QString& testTime, Protocol& p, qint32& error, QString& text) {
+    text.clear();
+    p = Protocol();
+    p.full = full;
+    return FetchAndSelect(ExchangeKind::Protocols, guid, error, text, testDate, testTime) &&
+           ReadProtocol(full, p, error, text);
+}
+
+bool CXmlExchange::WriteNewProtocol(CAdoDatabase& db, const Protocol& p, bool retire, qint32 oldId) {
+    // The old protocol is retired first: one device has one current protocol at any time,
+    // which the schema holds to.
+    if (retire && oldId != 0 &&
+        !db.Execute(QStringLiteral("UPDATE GeraeteTab SET History=1 WHERE id=%1").arg(oldId)))
+        return false;
+    // Bound statements, prepared once per connection: most of an import's time went into
+    // parsing each statement anew.
+    const auto text = [](const QString& t) { return QVariant(t.isNull() ? QStringLiteral("") : t); };
+    const auto date = [](const QString& d) { return d.isEmpty() ? QVariant() : QVariant(d); };
+    // Reals are stored as the "%f" text would give them: six decimals.
+    const auto real = [](double d) { return QVariant(Real6(d).toDouble()); };
+    qint32 newId = 0;
+    bool ok =
+        db.ExecuteBound(
+            QStringLiteral(
+                "INSERT INTO GeraeteTab (SpecificationName, Device, NominalVoltage, TestDate, TestResultID, "
+                "Operator, Serial, Manufacturer, Description, Client, Location, Department, Room, Costs, "
+                "Comment, FirstTestDate, NextTestDate, ExternalUse, ExportImport, TesterName, TesterSerial, "
+                "TesterSW, History, myGUID, City, Street, ReviewPeriod, DutClass, UseExtraPolation) VALUES "
+                "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, 2, ?, ?, ?, 0, ?, ?, ?, ?, ?, ?)"),
+            {text(p.specificationName),
+             text(p.device),
+             text(p.nominalVoltage),
+             text(p.testDate),
+             p.testResultId,
+             text(p.op),
+             text(p.serial),
+             text(p.manufacturer),
+             text(p.description),
+             text(p.client),
+             text(p.location),
+             text(p.department),
+             text(p.room),
+             text(p.costs),
+             text(p.comment),
+             date(p.firstTestDate),
+             date(p.nextTestDate),
+             text(p.externalUse),
+             text(p.testerName),
+             text(p.testerSerial),
+             text(p.testerSW),
+             text(p.guid),
+             text(p.city),
+             text(p.street),
+             p.reviewPeriod,
+             text(p.dutClass),
+             p.useExtraPolation}) &&
+        db.GetNewId(newId);
+    for (const auto& v : p.visual) {
+        if (!ok)
+            break;
+        ok = db.ExecuteBound(
+            QStringLiteral("INSERT INTO GeraetSichtProtTab (GeraeteTabID, RefNo, Result) VALUES (?, ?, ?)"),
+            {newId, v.refNo, v.result});
+    }
+    const auto insertResults = [&](const QString& sql, const std::vector<Protocol::Result>& rows) {
+        for (const auto& v : rows) {
+            if (!ok)
+                return;
+            ok = db.ExecuteBound(sql, {newId, v.refNo, real(v.measValue), v.result, real(v.firstValue)});
+        }
+    };
+    insertResults(
+        QStringLiteral("INSERT INTO GeraetProtTab (GeraeteTabID, RefNo, MeasValue, Result, FirstValue) "
+                       "VALUES (?, ?, ?, ?, ?)"),
+        p.test);
+    insertResults(QStringLiteral("INSERT INTO GeraetFktProtTab (GeraeteTabID, RefNo, MeasValue, Result, "
+                                 "FirstValue) VALUES (?, ?, ?, ?, ?)"),
+                  p.functional);
+    return ok;
+}
+
 bool CXmlExchange::UpdateProtocol(CAdoDatabase& db, const QString& guid, qint32 id, qint32& error,
                                   QString& text, const QString& testDate, const QString& testTime) {
-    text.clear();
-    if (!FetchAndSelect(ExchangeKind::Protocols, guid, error, text, testDate, testTime))
-        return false;
     Protocol p;
-    if (!ReadProtocol(false, p, error, text))
+    if (!LoadProtocol(false, guid, testDate, testTime, p, error, text))
         return false;
+    CTransaction trans(db);
+    if (!trans.IsActive() || !WriteProtocolUpdate(db, p, id) || !trans.Commit()) {
+        error = db.GetErrorNumber();
+        return false;
+    }
+    return true;
+}
+
+bool CXmlExchange::WriteProtocolUpdate(CAdoDatabase& db, const Protocol& p, qint32 id) {
     const QString master =
         QStringLiteral(
             "UPDATE GeraeteTab SET NominalVoltage = %1, TestDate = %2, TestResultID = %3, Operator = %4, "
@@ -722,15 +800,14 @@ bool CXmlExchange::UpdateProtocol(CAdoDatabase& db, const QString& guid, qint32 
         QStringLiteral(
             "Department = %1, Room = %2, Costs = %3, Comment = %4, NextTestDate = %5, ExportImport = 2, "
             "ExternalUse = %6, TesterName = %7, TesterSerial = %8, TesterSW = %9, ")
-            .arg(Lit(p.department), Lit(p.room), Lit(p.costs), Lit(p.comment), Lit(p.nextTestDate),
+            .arg(Lit(p.department), Lit(p.room), Lit(p.costs), Lit(p.comment), DateLit(p.nextTestDate),
                  Lit(p.externalUse), Lit(p.testerName), Lit(p.testerSerial), Lit(p.testerSW)) +
         QStringLiteral(
             "City = %1, Street = %2, ReviewPeriod = %3, DutClass = %4, UseExtraPolation = %5 WHERE id = %6")
             .arg(Lit(p.city), Lit(p.street), Num(p.reviewPeriod), Lit(p.dutClass), Num(p.useExtraPolation),
                  Num(id));
 
-    CTransaction trans(db);
-    bool ok = trans.IsActive() && db.Execute(master);
+    bool ok = db.Execute(master);
     for (const auto& v : p.visual) {
         if (!ok)
             break;
@@ -752,10 +829,119 @@ bool CXmlExchange::UpdateProtocol(CAdoDatabase& db, const QString& guid, qint32 
     };
     updateResults("GeraetProtTab", p.test);
     updateResults("GeraetFktProtTab", p.functional);
-    ok = ok && trans.Commit();
-    if (!ok) {
-        error = db.GetErrorNumber();
-        return false;
+    return ok;
+}
+
+bool CXmlExchange::ImportSpecification(CAdoDatabase& db, const QString& name, const QString& guid,
+                                       int& decision, qint32& error, QString& text) {
+    error = 0;
+    Specification spec;
+    bool loaded = false;
+    for (int attempt = 0; attempt < kDecisionAttempts; ++attempt) {
+        const bool full = decision != ImportDecision::Update;
+        if (!loaded || spec.full != full) {
+            if (!LoadSpecification(full, name, guid, spec, error, text))
+                return false;
+            loaded = true;
+        }
+        CTransaction trans(db);
+        int now = ImportDecision::Insert;
+        if (!trans.IsActive() || !CheckSpecification(db, name, guid, now)) {
+            error = db.GetErrorNumber();
+            return false;
+        }
+        if (now == ImportDecision::Conflict) {
+            decision = now;
+            return false;
+        }
+        if (now != decision) {
+            decision = now;
+            continue;
+        }
+        if (!WriteSpecification(db, spec)) {
+            if (ConstraintFailed(db))
+                continue;
+            error = db.GetErrorNumber();
+            return false;
+        }
+        if (!trans.Commit()) {
+            error = db.GetErrorNumber();
+            return false;
+        }
+        return true;
     }
-    return true;
+    error = kErrorDatabaseChanged;
+    text = name;
+    return false;
+}
+
+bool CXmlExchange::ImportProtocol(CAdoDatabase& db, const ProtocolEntry& e, int& decision, qint32& id,
+                                  qint32& error, QString& text) {
+    error = 0;
+    Protocol p;
+    bool loaded = false;
+    for (int attempt = 0; attempt < kDecisionAttempts; ++attempt) {
+        const bool full = decision != ImportDecision::Update;
+        if (!loaded || (full && !p.full)) {
+            if (!LoadProtocol(full, e.guid, e.testDate, e.testTime, p, error, text))
+                return false;
+            loaded = true;
+        }
+        CTransaction trans(db);
+        int now = ImportDecision::Insert;
+        qint32 nowId = 0;
+        if (!trans.IsActive() ||
+            !CheckProtocol(db, e.device, e.client, e.guid, e.specificationName, e.tested, now, nowId)) {
+            error = db.GetErrorNumber();
+            return false;
+        }
+        if (now == ImportDecision::Conflict) {
+            decision = now;
+            id = 0;
+            return false;
+        }
+        decision = now;
+        id = nowId;
+        if (now != ImportDecision::Update && !p.full)
+            continue; // read again with every attribute an insert needs
+        if (now != ImportDecision::Update) {
+            // The protocol this one retires must be the only current one of its GUID; one
+            // stored under another device name would make a second current protocol.
+            if (!db.OpenQuery(QStringLiteral("SELECT id FROM GeraeteTab WHERE myGUID = %1 AND History = 0")
+                                  .arg(Lit(Cut(e.guid, 40))))) {
+                error = db.GetErrorNumber();
+                return false;
+            }
+            bool other = false;
+            for (bool row = db.HasRow(); row && !other; row = db.MoveNext()) {
+                CRowReader read(db);
+                const qint32 current = read.Long("id");
+                if (!read.Ok()) {
+                    error = db.GetErrorNumber();
+                    return false;
+                }
+                other = current != (now == ImportDecision::NewTest ? nowId : 0);
+            }
+            db.CloseRecordset();
+            if (other)
+                continue;
+        }
+        const bool ok = now == ImportDecision::Update
+                            ? WriteProtocolUpdate(db, p, nowId)
+                            : WriteNewProtocol(db, p, now == ImportDecision::NewTest, nowId);
+        if (!ok) {
+            if (ConstraintFailed(db))
+                continue;
+            error = db.GetErrorNumber();
+            return false;
+        }
+        if (!trans.Commit()) {
+            error = db.GetErrorNumber();
+            return false;
+        }
+        return true;
+    }
+    error = kErrorDatabaseChanged;
+    text = e.device;
+    return false;
 }

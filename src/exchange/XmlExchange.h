@@ -69,6 +69,24 @@ public:
     bool UpdateProtocol(CAdoDatabase& db, const QString& guid, qint32 id, qint32& error, QString& text,
                         const QString& testDate = QString(), const QString& testTime = QString());
 
+    // The import of one list entry: `decision` (as the earlier check found it) is made again
+    // against the committed state inside the write transaction that stores the record, so
+    // two imports at once cannot both store it. When the state differs the decision is made
+    // anew, at most kDecisionAttempts times; then the import fails with
+    // kErrorDatabaseChanged and the name or device as `text`. A conflict returns false with
+    // `decision` Conflict and `error` 0.
+    bool ImportSpecification(CAdoDatabase& db, const QString& name, const QString& guid, int& decision,
+                             qint32& error, QString& text);
+    struct ProtocolEntry {
+        QString device, client, guid, specificationName;
+        ImportDateTime tested;
+        QString testDate, testTime; // as the list has them, to pick the record
+    };
+    bool ImportProtocol(CAdoDatabase& db, const ProtocolEntry& entry, int& decision, qint32& id,
+                        qint32& error, QString& text);
+    static constexpr int kDecisionAttempts = 3;
+    static constexpr qint32 kErrorDatabaseChanged = 60020;
+
     // Releases the kept document.
     void Close();
 
@@ -78,6 +96,16 @@ public:
 
 private:
     struct Protocol;
+    struct Specification;
+    bool LoadSpecification(bool full, const QString& name, const QString& checkedGuid, Specification& spec,
+                           qint32& error, QString& text);
+    bool ReadSpecificationUpdate(const QString& name, const QString& checkedGuid, Specification& spec,
+                                 qint32& error, QString& text);
+    static bool WriteSpecification(CAdoDatabase& db, const Specification& spec);
+    bool LoadProtocol(bool full, const QString& guid, const QString& testDate, const QString& testTime,
+                      Protocol& p, qint32& error, QString& text);
+    static bool WriteNewProtocol(CAdoDatabase& db, const Protocol& p, bool retire, qint32 oldId);
+    static bool WriteProtocolUpdate(CAdoDatabase& db, const Protocol& p, qint32 id);
     bool FetchAndSelect(ExchangeKind kind, const QString& key, qint32& error, QString& text,
                         const QString& testDate = QString(), const QString& testTime = QString());
     bool ReadProtocol(bool full, Protocol& p, qint32& error, QString& text);
@@ -99,3 +127,19 @@ namespace ImportWidth {
 // Cuts to `width` characters without splitting a surrogate pair.
 QString Cut(const QString& text, int width);
 } // namespace ImportWidth
+
+namespace ImportKey {
+// The condition that finds the test specification that an import of `name` would meet:
+// the name cut to its column's width, compared as the database compares names. The one
+// place that says when two specification names are the same.
+QString SpecificationNameCondition(const QString& name);
+// The same equality as a key for an in-memory lookup.
+QString SpecificationName(const QString& name);
+} // namespace ImportKey
+
+namespace ImportNumber {
+// An integer attribute: digits with an optional sign; an empty value is 0, and a zero
+// fraction ("5050.0") is the integer. False for text without digits, another fraction or
+// a value beyond 32 bits.
+bool ParseInt(const QString& text, qint32& value);
+} // namespace ImportNumber

@@ -88,13 +88,17 @@ bool CXmlExport::Export(CAdoDatabase& db, const QList<qint32>& ids, bool specifi
         Record record;
         XmlRecords::ReadFailure failure = XmlRecords::ReadFailure::None;
         if (!read(db, id, record, failure)) {
-            Message(failure == XmlRecords::ReadFailure::NotOpened  ? kTextOpenDatabase
-                    : failure == XmlRecords::ReadFailure::NotFound ? kTextRecordNotFound
-                                                                   : kTextRecordUnreadable);
+            const qint32 cause = db.GetErrorNumber();
+            Message(cause == DbError::Busy || cause == DbError::ReadOnly ? cause
+                    : failure == XmlRecords::ReadFailure::NotOpened      ? kTextOpenDatabase
+                    : failure == XmlRecords::ReadFailure::NotFound       ? kTextRecordNotFound
+                                                                         : kTextRecordUnreadable);
             return false;
         }
         if (!mark(db, record)) {
-            Message(kTextRecordUnreadable);
+            // Marking writes: its failure is told by the database's cause (write-protected,
+            // in use), never as a record that could not be read.
+            Message(db.GetErrorNumber() ? db.GetErrorNumber() : kTextRecordUnreadable);
             return false;
         }
         append(xml, record);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/ExchangeTexts.h"
+#include "platform/WorkflowCallbacks.h"
 
 #include <QList>
 #include <QString>
@@ -8,15 +9,10 @@
 
 class CAdoDatabase;
 
-// Progress of an export, reported from the worker.
-struct ExportCallbacks {
-    std::function<void(const QString& text)> status; // the status line
-    std::function<void(int range)> range;
-    std::function<void(int position)> position;
-    std::function<void()> recordWritten;   // the dialog refreshes the free space
-    std::function<bool()> cancelled;       // read before each record
-    std::function<void(bool ok)> finished; // the end of a workflow run
-};
+// An export reports through the workflows' callbacks: status lines, range and position,
+// recordWritten (the dialog refreshes the free space), cancelled (read before each record)
+// and finished.
+using ExportCallbacks = WorkflowCallbacks;
 
 // Writes selected test specifications to PV.xml and device protocols to GP.xml in a target
 // folder and marks every exported record (bit 0 of ExportImport) on the connection that

@@ -1,63 +1,12 @@
 #include "exchange/XmlRecords.h"
+#include "exchange/XmlWriter.h"
 
 #include "store/AdoDatabase.h"
+#include "store/RowReader.h"
 
 #include <QDateTime>
 
 namespace {
-
-// Column reads of one record; the first failure sticks. NULL reads as empty or 0, since
-// columns added by a schema upgrade are NULL in older rows.
-class RowReader {
-public:
-    explicit RowReader(CAdoDatabase& db) : m_db(db) {}
-    bool Ok() const { return m_ok; }
-
-    QString Text(const char* column) {
-        QString v;
-        if (m_ok && !Null(column))
-            m_ok = m_db.GetString(QLatin1String(column), v);
-        return v;
-    }
-    qint32 Long(const char* column) {
-        qint32 v = 0;
-        if (m_ok && !Null(column))
-            m_ok = m_db.GetLong(QLatin1String(column), v);
-        return v;
-    }
-    double Double(const char* column) {
-        double v = 0;
-        if (m_ok && !Null(column))
-            m_ok = m_db.GetDouble(QLatin1String(column), v);
-        return v;
-    }
-    int Bool(const char* column) {
-        int v = 0;
-        if (m_ok && !Null(column))
-            m_ok = m_db.GetBool(QLatin1String(column), v);
-        return v;
-    }
-    QDateTime Date(const char* column) {
-        QDateTime v;
-        if (m_ok && !Null(column))
-            m_ok = m_db.GetDate(QLatin1String(column), v);
-        return v;
-    }
-    // A database from before the column existed still exports.
-    qint32 UseExtraPolation(bool columnExists) {
-        qint32 v = 1;
-        if (!m_ok || !columnExists || Null("UseExtraPolation") ||
-            !m_db.GetLong(QStringLiteral("UseExtraPolation"), v))
-            return 1;
-        return v;
-    }
-
-private:
-    bool Null(const char* column) { return m_db.IsNull(QLatin1String(column)); }
-
-    CAdoDatabase& m_db;
-    bool m_ok = true;
-};
 
 // Asked before the record is read, because the strict getter reports a missing column to
 // the user.
@@ -86,7 +35,7 @@ QString TimeText(const QDateTime& value) {
     return QString::asprintf("%02d:%02d:%02d", t.hour(), t.minute(), t.second());
 }
 
-void AppendSpecification(CXmlSupport& xml, const XmlSpecificationRecord& r) {
+void AppendSpecification(CXmlWriter& xml, const XmlSpecificationRecord& r) {
     xml.AddSpecification(r.master);
     if (r.master.partsUsed != 0) {
         xml.BeginAppliedParts();
@@ -113,7 +62,7 @@ void AppendSpecification(CXmlSupport& xml, const XmlSpecificationRecord& r) {
     xml.EndSpecification();
 }
 
-void AppendProtocol(CXmlSupport& xml, const XmlProtocolRecord& r, bool withSpecificationGuid) {
+void AppendProtocol(CXmlWriter& xml, const XmlProtocolRecord& r, bool withSpecificationGuid) {
     if (withSpecificationGuid)
         xml.AddProtocolWithSpecification(r.master);
     else
@@ -147,7 +96,7 @@ bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& reco
     if (!db.HasRow())
         return false;
     failure = ReadFailure::Unreadable;
-    RowReader r(db);
+    CRowReader r(db);
     XmlSpecification& s = record.master;
     record.id = r.Long("id");
     s.run = r.Text("Run");
@@ -225,7 +174,7 @@ bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, ReadFa
     if (!db.HasRow())
         return false;
     failure = ReadFailure::Unreadable;
-    RowReader r(db);
+    CRowReader r(db);
     XmlProtocol& p = record.master;
     record.id = r.Long("id");
     p.specificationName = r.Text("SpecificationName");

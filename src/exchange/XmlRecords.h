@@ -1,11 +1,84 @@
 #pragma once
 
-#include "exchange/XmlSupport.h"
+#include <QString>
 
 #include <QDateTime>
 #include <vector>
 
 class CAdoDatabase;
+class CXmlWriter;
+
+// The values of a full Specification start tag, in attribute order.
+struct XmlSpecification {
+    QString name;
+    qint32 standardId = 0;
+    qint32 classId = 0;
+    QString manufacturer;
+    QString description;
+    qint32 reviewPeriod = 0;
+    qint32 typId = 0;
+    qint32 measMethodId = 0;
+    qint32 testSequenceId = 0;
+    double cordLength = 0;
+    qint32 nominalPower = 0;
+    qint32 allPe = 0;
+    qint32 isoMeas = 0;
+    qint32 mainsSeparation = 0;
+    qint32 powerPhase = 0;
+    qint32 warningNotice = 0;
+    qint32 partsUsed = 0; // as stored (-1 for yes); written as its absolute value
+    QString run;
+    QString parameter;
+    QString iconSymbol;
+    QString bitmap;
+    qint32 exportImport = 0;
+    QString externalUse;
+    QString createDate; // dd.MM.yyyy
+    QString createTime; // hh:mm:ss
+    QString guid;
+    qint32 voltageAccessiblePart = 0;
+    qint32 functionEarth = 0;
+    qint32 voltageSignalIO = 0;
+    qint32 accessibleParts = 0;
+    qint32 phaseReverseEnable = 0;
+    qint32 totalPabl = 0;
+    qint32 useExtraPolation = 1;
+};
+
+// The values of a full Protocol start tag, in attribute order. specificationGuid is
+// written only by AddProtocolWithSpecification (the file variant).
+struct XmlProtocol {
+    QString device;
+    QString specificationName;
+    QString specificationGuid;
+    qint32 testResultId = 0;
+    QString testDate; // dd.MM.yyyy
+    QString testTime; // hh:mm:ss
+    QString firstTestDate;
+    QString nextTestDate;
+    QString op; // Operator
+    QString nominalVoltage;
+    QString manufacturer;
+    QString description;
+    QString serial;
+    QString client;
+    QString location;
+    QString department;
+    QString room;
+    QString costs;
+    QString comment;
+    qint32 exportImport = 0;
+    QString externalUse;
+    QString testerName;
+    QString testerSerial;
+    QString testerSW;
+    QString guid;
+    QString city;
+    QString street;
+    qint32 reviewPeriod = 0;
+    QString dutClass;
+    qint32 useExtraPolation = 1;
+};
 
 // One test specification with its steps, as a document carries it.
 struct XmlSpecificationRecord {
@@ -64,9 +137,9 @@ namespace XmlRecords {
 // Appends the record's lines: the start tag, the groups, the end tag. AppliedParts
 // appears when PartsUsed is set, VisualSteps and VisualRefs always (empty when there are
 // no rows), TestSteps, FunctionalSteps, TestRefs and FunctionalRefs only with rows.
-void AppendSpecification(CXmlSupport& xml, const XmlSpecificationRecord& record);
+void AppendSpecification(CXmlWriter& xml, const XmlSpecificationRecord& record);
 // withSpecificationGuid: the file variant; the tester's variant leaves it out.
-void AppendProtocol(CXmlSupport& xml, const XmlProtocolRecord& record, bool withSpecificationGuid);
+void AppendProtocol(CXmlWriter& xml, const XmlProtocolRecord& record, bool withSpecificationGuid);
 
 // Why a record could not be read.
 enum class ReadFailure {

@@ -4,10 +4,13 @@
 #include "exchange/XmlSupport.h"
 #include "link/DocumentTransfer.h"
 #include "link/LinkErrors.h"
+#include "link/LinkProtocol.h"
 #include "link/RS232.h"
 #include "link/TesterConnection.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+
+#include <QRegularExpression>
 
 namespace Catalogue {
 
@@ -80,7 +83,13 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     if (!c.link.CheckRemoteVersion(c.minimumRemoteVersion)) {
         error = c.link.GetErrorCode();
-        errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
+        // A tester that refuses the version query of its remote component has none the
+        // program can work with: the check's own code, rather than a failure without one.
+        if (error == 0)
+            error = LinkError::RemoteTooOld;
+        // Only that code is "too old"; a silent tester keeps the message of its own error.
+        if (error == LinkError::RemoteTooOld)
+            errorText = FormatText(ExchangeText::Resolve(lookup, kTextRemoteTooOld), c.minimumRemoteVersion);
         return false;
     }
     if (!c.link.EnableChecksums(reply)) {
@@ -89,6 +98,20 @@ bool OpenLink(LinkContext& c, qint32& error, QString& errorText, const TextLooku
     }
     c.link.NotifyLinkStatus(LinkIcon::Connected);
     return true;
+}
+
+QString DescribeReply(const QString& detail, const TextLookup& lookup) {
+    const QString token = detail.trimmed();
+    static const QRegularExpression bare(QStringLiteral("^#[^#\\s]*#$"));
+    if (!bare.match(token).hasMatch())
+        return detail;
+    const LinkProtocol::Classification c = LinkProtocol::ClassifyReply(token);
+    QString text;
+    if (c.replyClass == LinkProtocol::Next)
+        text = FormatText(ExchangeText::Resolve(lookup, 60015), token);
+    else if (c.errorCode != 0)
+        text = ExchangeText::Resolve(lookup, c.errorCode);
+    return text.isEmpty() ? FormatText(ExchangeText::Resolve(lookup, 60016), token) : text;
 }
 
 void CloseLink(CRS232& link) {
@@ -266,6 +289,18 @@ void CSendWorker::Advance() {
 }
 
 CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows) {
+    const Result r = RunSpecifications(rows);
+    m_cb.Finished(r);
+    return r;
+}
+
+CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
+    const Result r = RunProtocols(rows);
+    m_cb.Finished(r);
+    return r;
+}
+
+CSendWorker::Result CSendWorker::RunSpecifications(const std::vector<Row>& rows) {
     Result r;
     m_position = 0;
     if (m_cb.title)
@@ -297,7 +332,7 @@ CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows
                 ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Specifications, row.id, r.error,
                                 detail);
                 if (!ok)
-                    r.errorText = detail;
+                    r.errorText = DescribeReply(detail, m_lookup);
                 else
                     ++r.specificationsSent;
                 if (!ok || (r.cancelled = Cancelled()))
@@ -314,7 +349,7 @@ CSendWorker::Result CSendWorker::SendSpecifications(const std::vector<Row>& rows
     return r;
 }
 
-CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
+CSendWorker::Result CSendWorker::RunProtocols(const std::vector<Row>& rows) {
     Result r;
     m_position = 0;
     if (m_cb.title)
@@ -390,7 +425,7 @@ CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
             QString detail;
             ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Specifications, s.id, r.error, detail);
             if (!ok)
-                r.errorText = detail;
+                r.errorText = DescribeReply(detail, m_lookup);
             else
                 ++r.specificationsSent;
             if (!ok || (r.cancelled = Cancelled()))
@@ -404,7 +439,7 @@ CSendWorker::Result CSendWorker::SendProtocols(const std::vector<Row>& rows) {
             QString detail;
             ok = SendRecord(m_context.link, m_db, xml, ExchangeKind::Protocols, row.id, r.error, detail);
             if (!ok)
-                r.errorText = detail;
+                r.errorText = DescribeReply(detail, m_lookup);
             else
                 ++r.protocolsSent;
             r.cancelled = Cancelled();

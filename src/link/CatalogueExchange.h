@@ -3,6 +3,7 @@
 #include "exchange/ExchangeTexts.h"
 #include "exchange/XmlSource.h"
 #include "link/SerialProfile.h"
+#include "platform/WorkflowCallbacks.h"
 
 #include <QString>
 #include <functional>
@@ -35,6 +36,10 @@ struct LinkContext {
 bool OpenLink(LinkContext& context, qint32& error, QString& errorText, const TextLookup& lookup = {});
 // Checksums off, then leave remote mode, whatever happens.
 void CloseLink(CRS232& link);
+
+// The detail shown below an error: a reply that is only a token of the tester ("#next#")
+// becomes a sentence naming what it means; a detail in words stays as it is.
+QString DescribeReply(const QString& detail, const TextLookup& lookup);
 
 bool CheckSpecificationById(CRS232& link, CAdoDatabase& db, qint32 id, int& check, qint32& error);
 bool CheckSpecificationByName(CRS232& link, CAdoDatabase& db, const QString& name, qint32& id, int& check,
@@ -70,18 +75,8 @@ public:
         QString column0; // name or device
         QString column3; // client (device protocols)
     };
-    struct Callbacks {
-        std::function<void(qint32 titleTextId)> title;
-        std::function<void(int range)> range;
-        std::function<void(int position)> position;
-        std::function<void(qint32 stepTextId, const QString& arg)> step;
-        std::function<bool()> cancelled;
-    };
-    struct Result {
-        bool ok = false;
-        bool cancelled = false;
-        qint32 error = 0;
-        QString errorText;
+    using Callbacks = WorkflowCallbacks;
+    struct Result : WorkflowResult {
         int specificationsSent = 0;
         int protocolsSent = 0;
     };
@@ -94,6 +89,8 @@ public:
     Result SendProtocols(const std::vector<Row>& rows);
 
 private:
+    Result RunSpecifications(const std::vector<Row>& rows);
+    Result RunProtocols(const std::vector<Row>& rows);
     bool Cancelled() const { return m_cb.cancelled && m_cb.cancelled(); }
     void Step(qint32 id, const QString& arg = QString()) const;
     void Advance();

@@ -1,30 +1,9 @@
 #include "sheets/ProtocolMasterData.h"
 
+#include "sheets/RecordValues.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
 #include "views/ClientCheck.h"
-
-namespace {
-
-const QDate kNoDate(1900, 1, 1);
-
-QString ReadText(CAdoDatabase& db, const char* column) {
-    QString value;
-    const QString name = QString::fromLatin1(column);
-    if (!db.IsNull(name))
-        db.GetString(name, value);
-    return value;
-}
-
-QDateTime ReadDate(CAdoDatabase& db, const char* column) {
-    QDateTime value;
-    const QString name = QString::fromLatin1(column);
-    if (db.IsNull(name) || !db.GetDate(name, value) || value.date() == kNoDate)
-        return QDateTime();
-    return value;
-}
-
-} // namespace
 
 const std::vector<CProtocolMasterData::Field>& CProtocolMasterData::FieldTable() {
     static const std::vector<Field> table = [] {
@@ -63,9 +42,9 @@ bool CProtocolMasterData::Load(CAdoDatabase& db, qint32 protocolId, const Texts&
         db.CloseRecordset();
         return false;
     }
-    guid = ReadText(db, "myGUID");
-    device = ReadText(db, "Device");
-    specificationName = ReadText(db, "SpecificationName");
+    guid = RecordValues::Text(db, "myGUID");
+    device = RecordValues::Text(db, "Device");
+    specificationName = RecordValues::Text(db, "SpecificationName");
     if (db.IsNull(QStringLiteral("TestResultID")) ||
         !db.GetLong(QStringLiteral("TestResultID"), resultTextId))
         resultTextId = 0;
@@ -73,16 +52,16 @@ bool CProtocolMasterData::Load(CAdoDatabase& db, qint32 protocolId, const Texts&
     resultColour = resultTextId == 30800   ? ResultColour::Passed
                    : resultTextId == 30801 ? ResultColour::Failed
                                            : ResultColour::Other;
-    operatorName = ReadText(db, "Operator");
-    testDate = ReadDate(db, "TestDate");
-    nextTestDate = ReadDate(db, "NextTestDate");
+    operatorName = RecordValues::Text(db, "Operator");
+    testDate = RecordValues::Date(db, "TestDate");
+    nextTestDate = RecordValues::Date(db, "NextTestDate");
     if (db.IsNull(QStringLiteral("ReviewPeriod")) ||
         !db.GetLong(QStringLiteral("ReviewPeriod"), reviewPeriod))
         reviewPeriod = 0;
     fields = FieldTable();
     for (Field& f : fields) {
         f.label = T(f.labelTextId, "");
-        f.value = ReadText(db, f.column.toLatin1().constData());
+        f.value = RecordValues::Text(db, f.column.toLatin1().constData());
     }
     m_originalClient = FindField(QStringLiteral("Client"))->value;
 

@@ -1,6 +1,7 @@
 #include "sheets/SpecSheetPages.h"
 
 #include "platform/LocaleFormat.h"
+#include "sheets/RecordValues.h"
 #include "sheets/TestStepsData.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
@@ -9,21 +10,8 @@
 
 namespace {
 
-qint32 Long(CAdoDatabase& db, const char* column) {
-    qint32 v = 0;
-    const QString name = QString::fromLatin1(column);
-    if (db.IsNull(name) || !db.GetLong(name, v))
-        return 0;
-    return v;
-}
-
-QString Text(CAdoDatabase& db, const char* column) {
-    QString v;
-    const QString name = QString::fromLatin1(column);
-    if (!db.IsNull(name))
-        db.GetString(name, v);
-    return v;
-}
+using RecordValues::Long;
+using RecordValues::Text;
 
 std::unique_ptr<CBaseEntry> ReadOnlyRow(const QString& caption, const QString& value,
                                         const QString& help = QString()) {

@@ -2,38 +2,15 @@
 
 #include "exchange/CsvExport.h"
 #include "platform/LocaleFormat.h"
+#include "sheets/RecordValues.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
 
+using RecordValues::Long;
+using RecordValues::Real;
+using RecordValues::Text;
+
 namespace {
-
-qint32 Long(CAdoDatabase& db, const char* column, qint32 fallback = 0) {
-    qint32 v = fallback;
-    const QString name = QString::fromLatin1(column);
-    if (db.IsNull(name) || !db.GetLong(name, v))
-        return fallback;
-    return v;
-}
-
-double Real(CAdoDatabase& db, const char* column) {
-    double v = 0;
-    const QString name = QString::fromLatin1(column);
-    if (db.IsNull(name) || !db.GetDouble(name, v))
-        return 0;
-    return v;
-}
-
-QString Text(CAdoDatabase& db, const char* column) {
-    QString v;
-    const QString name = QString::fromLatin1(column);
-    if (!db.IsNull(name) && !db.GetString(name, v)) {
-        // A number stored in a text column of the reference data reads as its text.
-        double d = 0;
-        if (db.GetDouble(name, d))
-            v = QString::number(d);
-    }
-    return v;
-}
 
 struct Part {
     qint32 groupNo = 0;

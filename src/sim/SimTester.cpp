@@ -277,8 +277,34 @@ void CSimTester::OnDocumentLine(const QByteArray& line) {
     Reply("#next#");
 }
 
+QString CSimTester::VersionInFile(const QByteArray& bytes) {
+    // The key as UTF-16LE with its NUL, then NUL padding, then the value up to its NUL.
+    QByteArray key;
+    for (char c : QByteArray("FileVersion"))
+        key += c, key += '\0';
+    key += QByteArray(2, '\0');
+    const qsizetype at = bytes.indexOf(key);
+    if (at < 0)
+        return {};
+    qsizetype i = at + key.size();
+    while (i + 1 < bytes.size() && bytes[i] == 0 && bytes[i + 1] == 0)
+        i += 2;
+    QString value;
+    while (i + 1 < bytes.size() && (bytes[i] != 0 || bytes[i + 1] != 0) && value.size() < 64) {
+        value += QChar(quint16(quint8(bytes[i]) | quint8(bytes[i + 1]) << 8));
+        i += 2;
+    }
+    return value;
+}
+
 QString CSimTester::FileVersion(const QString& path) const {
     const QString p = CSimCatalog::NormalizePath(path);
+    // A file the program copied here answers with the version it carries.
+    if (m_catalog.HasFile(path)) {
+        const QString received = VersionInFile(m_catalog.File(path));
+        if (!received.isEmpty())
+            return received;
+    }
     if (p.endsWith(QLatin1String("\\remote.dll")))
         return m_options.remote;
     if (p.endsWith(QLatin1String("\\velmor740softwareversion.dll")) ||
@@ -317,8 +343,19 @@ void CSimTester::OnCommand(const QByteArray& line) {
         return;
     }
     if (upper.startsWith(QLatin1String(":TRANSFER:FILE "))) {
+        for (const QString& refused : m_options.refuseFiles)
+            if (CSimCatalog::NormalizePath(arg(15)).endsWith(CSimCatalog::NormalizePath(refused))) {
+                m_selectedPath.clear();
+                Reply("#ERROR# file refused");
+                return;
+            }
         m_selectedPath = arg(15);
         m_put = false;
+        if (m_options.refuseRemoteVersion &&
+            CSimCatalog::NormalizePath(m_selectedPath).endsWith(QLatin1String("\\remote.dll"))) {
+            Reply("#error# no remote component");
+            return;
+        }
         Reply("#NULL#");
         return;
     }
@@ -330,17 +367,24 @@ void CSimTester::OnCommand(const QByteArray& line) {
         Reply("#NULL#");
         return;
     }
+    // The identity answers in transfer mode too: the update asks for it there.
+    if (upper == QLatin1String(":IDNM?")) {
+        Reply(m_options.name.toUtf8());
+        return;
+    }
+    if (upper == QLatin1String(":IDNS?")) {
+        Reply(m_options.serial.toUtf8());
+        return;
+    }
+    if (upper == QLatin1String(":IDNF?")) {
+        Reply(m_options.firmware.toUtf8());
+        return;
+    }
     if (m_transfer) {
         OnTransferCommand(command, upper);
         return;
     }
-    if (upper == QLatin1String(":IDNM?")) {
-        Reply(m_options.name.toUtf8());
-    } else if (upper == QLatin1String(":IDNS?")) {
-        Reply(m_options.serial.toUtf8());
-    } else if (upper == QLatin1String(":IDNF?")) {
-        Reply(m_options.firmware.toUtf8());
-    } else if (upper == QLatin1String(":IDNR?")) {
+    if (upper == QLatin1String(":IDNR?")) {
         Reply("VELMOR 740ST,REV C");
     } else if (upper == QLatin1String(":IDNH?")) {
         Reply("HW 3.1");
@@ -466,6 +510,8 @@ void CSimTester::OnTransferCommand(const QString& command, const QString& upper)
         const int size = m.captured(3).toInt(nullptr, 16);
         if (!m_put)
             Reply("#ERROR# no file");
+        else if (m_options.fullAfter >= 0 && m_fileData.size() + size > m_options.fullAfter)
+            Reply("#ERROR# memory full");
         else if (sum != m.captured(5).toUInt(nullptr, 16))
             Reply("#K0#");
         else if (size < 1 || size > 1024 || index != m_blockNext || index > last)
@@ -491,7 +537,7 @@ void CSimTester::FinishBlock() {
     quint32 sum = 0;
     for (char c : m_block)
         sum += quint8(c);
-    if (sum != m_blockChecksum) {
+    if (sum != m_blockChecksum || m_blockIndex == m_options.corruptBlock) {
         Reply("#K0#");
         LogBlockCycle();
         return;

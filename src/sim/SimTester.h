@@ -22,12 +22,16 @@ struct SimOptions {
     QString serial = QStringLiteral("740-000123");
     bool busy = false;
     bool initFail = false;
+    bool refuseRemoteVersion = false; // answer the selection of Remote.dll with "#error#"
     QStringList refuse;
     int silentAfter = -1;
     bool corruptChecksum = false;
     int dropEvery = 0;
     int slowMs = 0;
     bool pace = false;
+    QStringList refuseFiles; // ":TRANSFER:FILE" of a path ending so is refused
+    int corruptBlock = -1;   // this block of every file arrives damaged
+    qint64 fullAfter = -1;   // a file that would grow beyond this many bytes is refused
 };
 
 // The tester as the program meets it on the line: local and remote mode, checksum mode,
@@ -57,6 +61,8 @@ private:
     void FollowSpeed(unsigned baud);
     bool WordLengthMatches() const;
     QString FileVersion(const QString& path) const;
+    // The "FileVersion" text of a Windows file's version strings, found by a plain search.
+    static QString VersionInFile(const QByteArray& bytes);
     void Log(char direction, const QByteArray& bytes);
     bool Refused(const QString& key) const;
 

@@ -65,6 +65,8 @@ int main(int argc, char* argv[]) {
          QStringLiteral("TEXT")},
         {QStringLiteral("busy"), QStringLiteral("Fault: answer #inuse# to every connection attempt.")},
         {QStringLiteral("initfail"), QStringLiteral("Fault: answer #initfail# when entering remote mode.")},
+        {QStringLiteral("refuse-remote-version"),
+         QStringLiteral("Fault: refuse the version query of the remote component (\\%SYSTEM%\\Remote.dll).")},
         {QStringLiteral("refuse"),
          QStringLiteral("Fault: refuse the check of this specification name or device "
                         "(may be repeated)."),
@@ -80,6 +82,14 @@ int main(int argc, char* argv[]) {
         {QStringLiteral("pace"),
          QStringLiteral("Pace bytes in both directions at the line speed (8E1, 11 bits a byte); with --log, "
                         "log each uploaded block's line time and cycle time.")},
+        {QStringLiteral("refuse-file"),
+         QStringLiteral("Fault: refuse the file whose tester path ends with PATH (may be repeated)."),
+         QStringLiteral("PATH")},
+        {QStringLiteral("corrupt-block"), QStringLiteral("Fault: block N of every file arrives damaged."),
+         QStringLiteral("N")},
+        {QStringLiteral("full-after"),
+         QStringLiteral("Fault: refuse blocks that make a file longer than BYTES (\"#ERROR# memory full\")."),
+         QStringLiteral("BYTES")},
         {QStringLiteral("log"), QStringLiteral("Log the traffic to FILE."), QStringLiteral("FILE")},
     };
     p.addOptions(options);
@@ -109,12 +119,16 @@ int main(int argc, char* argv[]) {
         o.serial = p.value(QStringLiteral("serial"));
     o.busy = p.isSet(QStringLiteral("busy"));
     o.initFail = p.isSet(QStringLiteral("initfail"));
+    o.refuseRemoteVersion = p.isSet(QStringLiteral("refuse-remote-version"));
     o.refuse = p.values(QStringLiteral("refuse"));
     o.silentAfter = IntOption(p, QStringLiteral("silent-after"), -1, ok);
     o.corruptChecksum = p.isSet(QStringLiteral("corrupt-checksum"));
     o.dropEvery = IntOption(p, QStringLiteral("drop-byte-every"), 0, ok);
     o.slowMs = IntOption(p, QStringLiteral("slow"), 0, ok);
     o.pace = p.isSet(QStringLiteral("pace"));
+    o.refuseFiles = p.values(QStringLiteral("refuse-file"));
+    o.corruptBlock = IntOption(p, QStringLiteral("corrupt-block"), -1, ok);
+    o.fullAfter = IntOption(p, QStringLiteral("full-after"), -1, ok);
     if (ok && o.baud == 0) {
         std::fprintf(stderr, "v740sim: --baud needs a speed above 0\n");
         ok = false;

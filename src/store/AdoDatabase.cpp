@@ -99,6 +99,9 @@ CAdoDatabase::~CAdoDatabase() {
 
 void CAdoDatabase::Close() {
     m_rs.reset();
+    for (sqlite3_stmt* stmt : std::as_const(m_prepared))
+        sqlite3_finalize(stmt);
+    m_prepared.clear();
     if (m_db) {
         if (!sqlite3_get_autocommit(m_db))
             sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -110,6 +113,24 @@ void CAdoDatabase::Close() {
 bool CAdoDatabase::Fail(qint32 number) {
     m_lastError = number;
     return false;
+}
+
+bool CAdoDatabase::FailFor(int code, qint32 number) {
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Fail(DbError::Busy);
+    case SQLITE_READONLY:
+        return Fail(DbError::ReadOnly);
+    case SQLITE_CANTOPEN:
+        // The journal cannot be made beside a file that exists: the folder is read-only.
+        if (number != DbError::OpenConnection)
+            return Fail(DbError::ReadOnly);
+        break;
+    default:
+        break;
+    }
+    return Fail(number);
 }
 
 void CAdoDatabase::DriverError(int code, const QString& description) {
@@ -194,7 +215,7 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
         sqlite3_free(err);
         DriverError(rc, QStringLiteral("%1 (%2)").arg(msg, path));
         Close();
-        return Fail(DbError::OpenConnection);
+        return FailFor(rc, DbError::OpenConnection);
     }
     if (!NameOrder::PrepareConnection(m_db)) {
         DriverError(sqlite3_errcode(m_db));
@@ -232,7 +253,7 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
     int rc = sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &stmt, &tail);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(failNumber);
+        return FailFor(rc, failNumber);
     }
     if (!stmt) { // only blanks or a comment
         result = std::make_unique<Recordset>();
@@ -252,7 +273,7 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
     if (rc != SQLITE_DONE) {
         DriverError(rc);
         sqlite3_finalize(stmt);
-        return Fail(failNumber);
+        return FailFor(rc, failNumber);
     }
     sqlite3_finalize(stmt);
     // A second statement in one text is not run; Jet would refuse it as well.
@@ -583,6 +604,59 @@ bool CAdoDatabase::Execute(const QString& sql) {
     return true;
 }
 
+bool CAdoDatabase::ExecuteBound(const QString& sql, const QVariantList& values) {
+    if (!NeedConnection())
+        return false;
+    m_rs.reset();
+    sqlite3_stmt*& stmt = m_prepared[sql];
+    if (!stmt) {
+        const QByteArray text = Jet::TranslateStatement(sql).toUtf8();
+        const int rc = sqlite3_prepare_v3(m_db, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT,
+                                          &stmt, nullptr);
+        if (rc != SQLITE_OK || !stmt) {
+            m_prepared.remove(sql);
+            DriverError(rc);
+            return Fail(DbError::Execute);
+        }
+    }
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    for (int i = 0; i < values.size(); ++i) {
+        const QVariant& v = values[i];
+        int rc = SQLITE_OK;
+        switch (v.typeId()) {
+        case QMetaType::UnknownType:
+            rc = sqlite3_bind_null(stmt, i + 1);
+            break;
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+            break;
+        case QMetaType::Double:
+            rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+            break;
+        default: {
+            const QByteArray b = v.toString().toUtf8();
+            rc = sqlite3_bind_text(stmt, i + 1, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+        }
+        }
+        if (rc != SQLITE_OK) {
+            DriverError(rc);
+            return Fail(DbError::Execute);
+        }
+    }
+    const int rc = sqlite3_step(stmt);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
+        DriverError(rc);
+        sqlite3_reset(stmt);
+        return Fail(DbError::Execute);
+    }
+    sqlite3_reset(stmt);
+    return true;
+}
+
 bool CAdoDatabase::ExecuteAll(const QStringList& statements) {
     if (statements.isEmpty())
         return Fail(DbError::EmptyList);
@@ -619,7 +693,7 @@ bool CAdoDatabase::BeginTrans() {
     const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(DbError::BeginTrans);
+        return FailFor(rc, DbError::BeginTrans);
     }
     return true;
 }
@@ -630,7 +704,7 @@ bool CAdoDatabase::CommitTrans() {
     const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
         DriverError(rc);
-        return Fail(DbError::CommitTrans);
+        return FailFor(rc, DbError::CommitTrans);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,9 @@ enum : qint32 {
     CommitTrans = 30149,
     RollbackTrans = 30150,
     DateToSql = 30151,
+    // Our own: causes the numbers above would name wrongly ("may be damaged").
+    Busy = 60013,     // still locked by another connection after the busy time-out
+    ReadOnly = 60014, // the file or its folder cannot be written
 };
 }
 
@@ -85,6 +89,11 @@ public:
 
     bool Execute(const QString& sql);
     bool ExecuteAll(const QStringList& statements);
+    // Runs one statement with "?" parameters bound to `values` (text, integers, doubles; a
+    // null QVariant is NULL). It is prepared once per connection and kept for the next call
+    // with the same text, so a run of inserts is not parsed anew for every row; values need
+    // no quoting.
+    bool ExecuteBound(const QString& sql, const QVariantList& values);
     bool GetNewId(qint32& id);
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int ChangedRows() const;
@@ -108,6 +117,8 @@ private:
     bool Connect(const QString& path, bool create);
     void Close();
     bool Fail(qint32 number);
+    // Fail with the number of the operation, or with Busy or ReadOnly when SQLite's code says so.
+    bool FailFor(int code, qint32 number);
     void DriverError(int code, const QString& description = QString());
     bool NeedConnection();
     bool NeedRow();
@@ -118,6 +129,7 @@ private:
     sqlite3* m_db = nullptr;
     QString m_path;
     std::unique_ptr<Recordset> m_rs;
+    QHash<QString, sqlite3_stmt*> m_prepared; // ExecuteBound's statements
     qint32 m_lastError = 0;
 };
 

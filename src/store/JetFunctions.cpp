@@ -313,8 +313,21 @@ void FnNow(sqlite3_context* ctx, int, sqlite3_value**) {
     ResultText(ctx, FormatDate(QDateTime::currentDateTime()));
 }
 
+// "YYYY-MM-DD HH:MM:SS" by its digits and separators: already in the stored form, or a
+// date that cannot be read and stays as it is.
+bool LooksStored(const unsigned char* s, int n) {
+    static const char shape[] = "dddd-dd-dd dd:dd:dd";
+    if (n != 19)
+        return false;
+    for (int i = 0; i < 19; ++i)
+        if (shape[i] == 'd' ? (s[i] < '0' || s[i] > '9') : s[i] != static_cast<unsigned char>(shape[i]))
+            return false;
+    return true;
+}
+
 void FnNormDate(sqlite3_context* ctx, int, sqlite3_value** argv) {
-    if (sqlite3_value_type(argv[0]) != SQLITE_TEXT)
+    if (sqlite3_value_type(argv[0]) != SQLITE_TEXT ||
+        LooksStored(sqlite3_value_text(argv[0]), sqlite3_value_bytes(argv[0])))
         return sqlite3_result_value(ctx, argv[0]);
     ResultText(ctx, NormalizeDate(ArgText(argv[0])));
 }

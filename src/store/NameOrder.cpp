@@ -1,9 +1,11 @@
 #include "store/NameOrder.h"
 
 #include "store/TextCatalog.h"
+#include "store/UserSchema.h"
 
 #include <QCollator>
 #include <QLocale>
+#include <QMap>
 #include <sqlite3.h>
 
 namespace NameOrder {
@@ -82,15 +84,20 @@ bool PrepareConnection(sqlite3* db) {
             SQLITE_OK)
         return false;
 
-    // "table.column" of every date column, the key columns, and the language.
-    const QStringList dates = Column(db, "SELECT m.name || '.' || p.name FROM sqlite_master m "
-                                         "JOIN pragma_table_info(m.name) p "
-                                         "WHERE m.type = 'table' AND upper(p.type) = 'DATETIME'");
+    // The date columns of the user database's tables this file has, the key column, and
+    // the language. A file of other tables (velmor.db) gets the collation only.
+    const QStringList tables = Column(db, "SELECT name FROM sqlite_master WHERE type = 'table'");
+    QStringList dates;
+    for (const QString& tc : UserSchema::DateColumns())
+        if (tables.contains(tc.section(QLatin1Char('.'), 0, 0)))
+            dates << tc;
     const bool hasKey =
+        tables.contains(QStringLiteral("TypenTab")) &&
         !Column(db, "SELECT 1 FROM pragma_table_info('TypenTab') WHERE name = 'NameKey'").isEmpty();
-    const QStringList language = Column(db, "SELECT Language FROM LanguageTab ORDER BY rowid LIMIT 1");
-    // A file without LanguageTab (velmor.db, a file not yet upgraded) makes the SELECT fail:
-    // it then sorts in the default language.
+    const QStringList language = tables.contains(QStringLiteral("LanguageTab"))
+                                     ? Column(db, "SELECT Language FROM LanguageTab ORDER BY rowid LIMIT 1")
+                                     : QStringList();
+    // A file without LanguageTab (velmor.db, a file not yet upgraded) sorts in the default language.
     auto* collator = new QCollator(LocaleOf(language.isEmpty() ? DefaultLanguage() : language.first()));
     collator->setCaseSensitivity(Qt::CaseInsensitive);
     if (sqlite3_create_collation_v2(db, "V740_ORDER", SQLITE_UTF8, collator, CompareNames, DeleteCollator) !=
@@ -100,27 +107,35 @@ bool PrepareConnection(sqlite3* db) {
     if (dates.isEmpty() && !hasKey)
         return true;
     // The connection's own triggers live in its temporary schema, so the file keeps none
-    // that name a function the stock tool lacks. They run after every write of this program.
+    // that name a function the stock tool lacks. One per table and event, run after every
+    // write of this program; the WHEN clause keeps rows already in form untouched.
+    QMap<QString, QStringList> byTable;
+    for (const QString& tc : dates)
+        byTable[tc.section(QLatin1Char('.'), 0, 0)] << tc.section(QLatin1Char('.'), 1);
+    if (hasKey)
+        byTable[QStringLiteral("TypenTab")]; // the key, even without a date column
     QString sql = QStringLiteral("PRAGMA temp_store = MEMORY;");
-    for (const QString& tc : dates) {
-        const QString table = tc.section(QLatin1Char('.'), 0, 0);
-        const QString col = tc.section(QLatin1Char('.'), 1);
-        for (const QString& when : {QStringLiteral("INSERT"), QStringLiteral("UPDATE OF \"%1\"").arg(col)}) {
-            const QString name = QStringLiteral("v740_%1_%2_%3").arg(table, col, when.left(3));
-            sql += QStringLiteral(
-                       "CREATE TEMP TRIGGER IF NOT EXISTS \"%1\" AFTER %2 ON main.\"%3\" "
-                       "WHEN NEW.\"%4\" IS NOT JET_NORMDATE(NEW.\"%4\") BEGIN "
-                       "UPDATE \"%3\" SET \"%4\" = JET_NORMDATE(NEW.\"%4\") WHERE rowid = NEW.rowid; END;")
-                       .arg(name, when, table, col);
+    for (auto it = byTable.cbegin(); it != byTable.cend(); ++it) {
+        const QString& table = it.key();
+        QStringList sets, stale, columns;
+        for (const QString& col : it.value()) {
+            const QString value = QStringLiteral("JET_NORMDATE(NEW.\"%1\")").arg(col);
+            sets << QStringLiteral("\"%1\" = %2").arg(col, value);
+            stale << QStringLiteral("NEW.\"%1\" IS NOT %2").arg(col, value);
+            columns << QStringLiteral("\"%1\"").arg(col);
         }
-    }
-    if (hasKey) {
-        for (const QString& when : {QStringLiteral("INSERT"), QStringLiteral("UPDATE OF Name, NameKey")})
-            sql += QStringLiteral(
-                       "CREATE TEMP TRIGGER IF NOT EXISTS \"v740_TypenTab_NameKey_%1\" AFTER %2 ON "
-                       "main.TypenTab WHEN NEW.NameKey IS NOT V740_NAMEKEY(NEW.Name) BEGIN "
-                       "UPDATE TypenTab SET NameKey = V740_NAMEKEY(NEW.Name) WHERE rowid = NEW.rowid; END;")
-                       .arg(when.left(3), when);
+        if (hasKey && table == QLatin1String("TypenTab")) {
+            sets << QStringLiteral("NameKey = V740_NAMEKEY(NEW.Name)");
+            stale << QStringLiteral("NEW.NameKey IS NOT V740_NAMEKEY(NEW.Name)");
+            columns << QStringLiteral("Name") << QStringLiteral("NameKey");
+        }
+        for (const QString& when :
+             {QStringLiteral("INSERT"), QStringLiteral("UPDATE OF ") + columns.join(QStringLiteral(", "))})
+            sql += QStringLiteral("DROP TRIGGER IF EXISTS temp.\"v740_%1_%2\"; "
+                                  "CREATE TEMP TRIGGER \"v740_%1_%2\" AFTER %3 ON main.\"%1\" "
+                                  "WHEN %4 BEGIN UPDATE \"%1\" SET %5 WHERE rowid = NEW.rowid; END;")
+                       .arg(table, when.left(3), when, stale.join(QStringLiteral(" OR ")),
+                            sets.join(QStringLiteral(", ")));
     }
     return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
 }

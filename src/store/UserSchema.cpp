@@ -219,6 +219,18 @@ QString CurrentVersion() {
     return QStringLiteral("3.2");
 }
 
+const QStringList& DateColumns() {
+    static const QStringList columns = [] {
+        QStringList out;
+        for (const Table& table : Tables())
+            for (const Column& c : table.columns)
+                if (QByteArray(c.type) == "DATETIME")
+                    out << QLatin1String(table.name) + QLatin1Char('.') + QLatin1String(c.name);
+        return out;
+    }();
+    return columns;
+}
+
 bool IsKnownVersion(const QString& version) {
     return VersionIndex(version) >= 0;
 }
@@ -450,6 +462,40 @@ bool CompleteSchema(CAdoDatabase& db, const QString& language) {
         return false;
     // This connection was opened without the key column: give it the triggers now.
     return trans.Commit() && NameOrder::PrepareConnection(db.Handle());
+}
+
+bool EnsureLookupIndexes(CAdoDatabase& db) {
+    const auto exists = [&db](const char* name, bool& found) {
+        if (!db.OpenQuery(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index' AND name = %1")
+                              .arg(SqlLiteral(QLatin1String(name)))))
+            return false;
+        found = db.HasRow();
+        db.CloseRecordset();
+        return true;
+    };
+    bool found = false;
+    if (!exists(kDeviceIndex, found))
+        return false;
+    if (!found && !db.Execute(QStringLiteral("CREATE INDEX IF NOT EXISTS \"%1\" ON \"GeraeteTab\" (Device)")
+                                  .arg(QLatin1String(kDeviceIndex))))
+        return false;
+    if (!exists(kCurrentGuidIndex, found))
+        return false;
+    if (found)
+        return true;
+    // Files written before the rule may hold two current protocols of one device; they stay
+    // readable, and the import's own check still keeps it from adding another.
+    if (!db.OpenQuery(QStringLiteral(
+            "SELECT myGUID FROM GeraeteTab WHERE History = 0 GROUP BY myGUID HAVING COUNT(*) > 1")))
+        return false;
+    const bool duplicates = db.HasRow();
+    db.CloseRecordset();
+    if (duplicates)
+        return true;
+    return db.Execute(
+        QStringLiteral(
+            "CREATE UNIQUE INDEX IF NOT EXISTS \"%1\" ON \"GeraeteTab\" (myGUID) WHERE History = 0")
+            .arg(QLatin1String(kCurrentGuidIndex)));
 }
 
 } // namespace UserSchema

@@ -44,6 +44,9 @@ bool CreateUserDatabase(const QString& folder, const QString& version, const QSt
 // clash keep no key, so the step never fails on them. Other versions are left alone.
 bool CompleteSchema(CAdoDatabase& db, const QString& language = QString());
 
+// "Table.Column" of every date column of the tables (the same in every version).
+const QStringList& DateColumns();
+
 // Test specifications whose names differ only in case (beyond ASCII) from an earlier one.
 QList<NameOrder::Clash> FindNameClashes(CAdoDatabase& db);
 
@@ -55,5 +58,15 @@ struct VersionRow {
 };
 const QList<VersionRow>& VersionRows();
 QString VersionRowInsert(const VersionRow& row);
+
+// The indexes that the import's checks look up, and the rule that a device has one current
+// protocol (a unique index on myGUID where History = 0). They came after 3.2's schema, so
+// they are created where missing, on new and existing files alike. The unique index is
+// left out while a file still holds two current protocols of one GUID. False only when an
+// index could not be created.
+bool EnsureLookupIndexes(CAdoDatabase& db);
+// Their names, for tests.
+inline constexpr const char* kCurrentGuidIndex = "GeraeteTab_IX_CurrentGUID";
+inline constexpr const char* kDeviceIndex = "GeraeteTab_IX_Device";
 
 } // namespace UserSchema

@@ -153,6 +153,13 @@ int Run() {
         const QString language = CSettingsFile(local).Language();
         ok = db.Open(folder, UserSchema::FileName()) && DatabaseUpgrade::ReadVersion(db, version) &&
              DatabaseUpgrade::RunChain(db, version) && UserSchema::CompleteSchema(db, language);
+        // Names that differ only in case stay as they are; the administrator is told which.
+        if (ok)
+            for (const NameOrder::Clash& c : UserSchema::FindNameClashes(db))
+                std::printf("test specifications differ only in case: %d \"%s\" and %d \"%s\"\n", c.firstId,
+                            c.firstName.toLocal8Bit().constData(), c.otherId,
+                            c.otherName.toLocal8Bit().constData());
+        std::fflush(stdout);
     }
     if (!ok)
         Notifier().ShowMessage(

@@ -2,6 +2,7 @@
 
 #include "platform/SettingsFile.h"
 #include "store/AdoDatabase.h"
+#include "store/NameOrder.h"
 
 namespace FieldEditorModel {
 namespace {
@@ -37,7 +38,9 @@ QStringList Choices(const QString& current, const QString& column, const QString
     list << Separator(maxLength);
     if (!db || !db->IsOpen() || !IsPlainName(column) || !IsPlainName(table))
         return list;
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 GROUP BY %1 ORDER BY %1").arg(column, table);
+    // Stored values are names: they sort in the database's language, Ö beside O.
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 GROUP BY %1 ORDER BY %3")
+                            .arg(column, table, NameOrder::OrderBy(column));
     if (!db->OpenQuery(sql))
         return list;
     const bool number = column.compare(QLatin1String("ReviewPeriod"), Qt::CaseInsensitive) == 0;

@@ -5,6 +5,7 @@
 #include "platform/LockFile.h"
 #include "platform/RegistryKey.h"
 #include "platform/UserName.h"
+#include "store/AdoDatabase.h"
 #include "store/UserSchema.h"
 #include "store/UserSetUpInfo.h"
 #include "support/TestSupport.h"
@@ -507,4 +508,35 @@ TEST_F(DocumentTest, LanguageChangeClearsBothStoredFiltersAndWritesTheLanguage) 
     CVELMOR740PCRemoteDoc next;
     ASSERT_TRUE(next.OnNewDocument());
     EXPECT_EQ(next.Language(), QStringLiteral("English"));
+}
+
+// The program's start brings a 3.2 file of an earlier build up to this build's schema: the
+// name keys, the language of its names (the user's), no triggers the stock tool cannot run.
+TEST_F(DocumentTest, StartCompletesA32FileOfAnEarlierBuild) {
+    MakeUserDb(local);
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(local + QStringLiteral("/user2.db")).constData(), &raw),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(raw,
+                               "DROP INDEX TypenTab_IX_NameKey; ALTER TABLE TypenTab DROP COLUMN NameKey;"
+                               "DROP TABLE LanguageTab; INSERT INTO TypenTab (Name) VALUES ('Ölpumpe');",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(raw);
+    }
+    WriteIni(local, "[Ansicht]\r\nSprache=Italiano\r\n");
+    CVELMOR740PCRemoteDoc doc;
+    ASSERT_TRUE(doc.OnNewDocument()) << notes.recorder.messages.join(QStringLiteral(" | ")).toStdString();
+    CAdoDatabase db;
+    ASSERT_TRUE(db.Open(local, UserSchema::FileName()));
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT NameKey, (SELECT Language FROM LanguageTab) AS Language "
+                                            "FROM TypenTab")));
+    ASSERT_TRUE(db.MoveFirst());
+    QString key, language;
+    EXPECT_TRUE(db.GetString(QStringLiteral("NameKey"), key));
+    EXPECT_TRUE(db.GetString(QStringLiteral("Language"), language));
+    EXPECT_EQ(key, QStringLiteral("ölpumpe"));
+    EXPECT_EQ(language, QStringLiteral("Italiano"));
+    EXPECT_FALSE(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name) VALUES ('ÖLPUMPE')")));
 }

@@ -1,6 +1,7 @@
 // The main window under the offscreen platform: frame, status bar, menus, the catalogue
 // and the routing of mouse, keys and commands to the directory objects.
 #include "app/BaseClass.h"
+#include "app/DirectoryCommands.h"
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
 #include "app/ui/AboutDlg.h"
@@ -10,6 +11,7 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/MenuDialog.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
+#include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "store/UserSchema.h"
 #include "store/UserSetUpInfo.h"
@@ -277,7 +279,8 @@ private slots:
         const QStringList captions{QStringLiteral("Import"),           QStringLiteral("Prüfvorschriften"),
                                    QStringLiteral("Geräteprotokolle"), QStringLiteral("Software-Update"),
                                    QStringLiteral("Druckkopf"),        QStringLiteral("RS232-Test")};
-        for (int row = 0; row < 6; ++row) {
+        // Rows 1 and 2 are the data directories, which this build has.
+        for (int row : {0, 3, 4, 5}) {
             notes->Clear();
             DoubleClick(row);
             QCOMPARE(notes->messages.size(), 1);
@@ -803,6 +806,74 @@ private slots:
                      QString::fromUtf8(c.versionWord) + QLatin1Char(' ') + CAboutDlg::ProductVersion());
         }
         frame->OnProgress(false, QString());
+    }
+
+    void theProgramInstallsTheSheetsAndExportsAsDirectoryCommands() {
+        CatalogueDialogs::InstallBuiltIn();
+        const DirectoryCommand commands[] = {DirectoryCommand::Properties, DirectoryCommand::XmlExportDrive,
+                                             DirectoryCommand::XmlExportFolder,
+                                             DirectoryCommand::CsvExportDrive};
+        for (DirectoryCommand c : commands) {
+            QVERIFY(DirectoryCommands::IsInstalled(c));
+            DirectoryCommands::Install(c, {});
+        }
+    }
+
+    void dueAndOverdueNextTestDatesAreColoured() {
+        {
+            CAdoDatabase db;
+            QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+            QVERIFY(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name) VALUES ('Drill')")));
+            const char* rows[][2] = {{"overdue", "2026-12-07 23:00:00"},
+                                     {"today", "2026-12-08 00:00:00"},
+                                     {"in-30-days", "2027-01-07 08:00:00"},
+                                     {"later", "2027-01-08 08:00:00"}};
+            for (const auto& r : rows)
+                QVERIFY(db.Execute(
+                    QStringLiteral("INSERT INTO GeraeteTab (SpecificationName, Device, NextTestDate, "
+                                   "History, myGUID, TestResultID) VALUES ('Drill', '%1', '%2', 0, "
+                                   "'g-%1', 30800)")
+                        .arg(QString::fromLatin1(r[0]), QString::fromLatin1(r[1]))));
+        }
+        qputenv("VELMOR_TODAY", "2026-12-08");
+        DoubleClick(2);
+        qunsetenv("VELMOR_TODAY");
+        QTRY_COMPARE(List().ItemCount(), 4);
+        QHash<QString, quint32> colours;
+        for (int row = 0; row < List().ItemCount(); ++row)
+            colours.insert(List().ItemText(row, 0),
+                           List().index(row, 5).data(CDirectoryList::TextColourRole).toUInt());
+        QCOMPARE(QColor::fromRgb(colours.value(QStringLiteral("overdue"))), QColor(204, 0, 0));
+        QCOMPARE(QColor::fromRgb(colours.value(QStringLiteral("today"))), QColor(204, 122, 0));
+        QCOMPARE(QColor::fromRgb(colours.value(QStringLiteral("in-30-days"))), QColor(204, 122, 0));
+        QCOMPARE(colours.value(QStringLiteral("later")), 0u);
+        // Only the date cell: the device keeps the list's colour.
+        QCOMPARE(List().index(0, 0).data(CDirectoryList::TextColourRole).toUInt(), 0u);
+    }
+
+    void theStatusBarCountsTheOverdueProtocols() {
+        qputenv("VELMOR_TODAY", "2026-12-08");
+        frame->UpdateOverdue();
+        QVERIFY(!frame->OverduePane()->parentWidget()->isVisibleTo(frame.get()));
+        {
+            CAdoDatabase db;
+            QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+            QVERIFY(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name) VALUES ('Drill')")));
+            const char* rows[][3] = {{"late", "2026-12-07 23:00:00", "0"},
+                                     {"older", "2025-01-01 08:00:00", "0"},
+                                     {"today", "2026-12-08 00:00:00", "0"},
+                                     {"history", "2020-01-01 00:00:00", "1"}};
+            for (const auto& r : rows)
+                QVERIFY(db.Execute(
+                    QStringLiteral("INSERT INTO GeraeteTab (SpecificationName, Device, NextTestDate, "
+                                   "History, myGUID) VALUES ('Drill', '%1', '%2', %3, 'g-%1')")
+                        .arg(QString::fromLatin1(r[0]), QString::fromLatin1(r[1]),
+                             QString::fromLatin1(r[2]))));
+        }
+        frame->UpdateOverdue();
+        qunsetenv("VELMOR_TODAY");
+        QVERIFY(frame->OverduePane()->parentWidget()->isVisibleTo(frame.get()));
+        QCOMPARE(frame->OverduePane()->text(), QStringLiteral("2 überfällig"));
     }
 
     void theAboutDialogShowsVersionAndDataFolder() {

@@ -200,3 +200,48 @@ TEST_F(CliTest, ExportAnswersTheOverwriteQuestionAndRoundTrips) {
           QStringList{"export", "--target", "folder", "--kind", "specs", "--ids", "1"}})
         EXPECT_EQ(Ctl(bad, data2).exitCode, 2) << bad.join(' ').toStdString();
 }
+
+TEST_F(CliTest, CsvExportWritesOneLinePerFileAndKeepsAnExistingCsvData) {
+    ASSERT_EQ(Ctl({"import", "--source", "drive", "--path", usb, "--kind", "protocols", "--all"}).exitCode,
+              0);
+    const QString stick = dir.filePath(QStringLiteral("stick 'Ö'"));
+    ASSERT_TRUE(QDir().mkpath(stick));
+    const struct {
+        QStringList args;
+        int exit;
+    } refused[] = {
+        {{"--path", stick, "--kind", "specs"}, 2},
+        {{"--path", stick, "--kind", "tools"}, 2},
+        {{"--path", stick, "--ids", "x"}, 2},
+        {{"--path", dir.filePath(QStringLiteral("no stick"))}, 1},
+    };
+    for (const auto& r : refused) {
+        QStringList args{"export", "--target", "csv", "--ids", "1,2"};
+        args << r.args;
+        const ProcessResult result = Ctl(args);
+        EXPECT_EQ(result.exitCode, r.exit) << r.args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_FALSE(QFileInfo::exists(stick + QStringLiteral("/CsvData")));
+    }
+    // No --kind, and no trailing "/" on the drive root.
+    const ProcessResult first = Ctl({"export", "--target", "csv", "--path", stick, "--ids", "1,2"});
+    ASSERT_EQ(first.exitCode, 0) << first.err.toStdString();
+    const QStringList files = first.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(files.size(), 2);
+    for (const QString& file : files) {
+        EXPECT_TRUE(file.startsWith(stick + QStringLiteral("/CsvData/"))) << file.toStdString();
+        EXPECT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
+    }
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM GeraeteTab WHERE (ExportImport & 2) = 2")), 2);
+    const QByteArray before = ReadFile(files[0]);
+    // CsvData exists now: without --overwrite nothing is written.
+    QFile::remove(files[1]);
+    const ProcessResult again = Ctl({"export", "--target", "csv", "--path", stick + "/", "--ids", "2"});
+    EXPECT_EQ(again.exitCode, 1);
+    EXPECT_TRUE(again.out.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(files[1]));
+    const ProcessResult overwrite = Ctl(
+        {"export", "--target", "csv", "--path", stick, "--kind", "protocols", "--ids", "2", "--overwrite"});
+    EXPECT_EQ(overwrite.exitCode, 0) << overwrite.err.toStdString();
+    EXPECT_EQ(overwrite.out.trimmed(), files[1]);
+    EXPECT_EQ(ReadFile(files[0]), before);
+}

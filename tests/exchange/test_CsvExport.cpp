@@ -88,7 +88,7 @@ protected:
         ExportCallbacks cb;
         cb.position = [this](int p) { positions << p; };
         cb.status = [this](const QString& s) { statuses << s; };
-        cb.finished = [this](bool ok) { finished << ok; };
+        cb.finished = [this](const WorkflowResult& r) { finished << r.ok; };
         cb.cancelled = [this] { return cancelAt >= 0 && positions.size() > cancelAt; };
         csv.SetCallbacks(cb);
         return csv.Run(Drive(), ids);

@@ -3,8 +3,11 @@
 #include "exchange/XmlFile.h"
 #include "exchange/XmlSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -77,7 +80,7 @@ TEST_F(ExportTest, ProtocolsBringTheirSpecificationsOnceAndAreByteExact) {
     cb.range = [&](int r) { range = r; };
     cb.position = [&](int p) { positions.push_back(p); };
     int finished = 0;
-    cb.finished = [&](bool ok) { finished += ok ? 1 : 100; };
+    cb.finished = [&](const WorkflowResult& r) { finished += r.ok ? 1 : 100; };
     ASSERT_TRUE(Export(ExchangeKind::Protocols, {ProtocolId("{G1}"), ProtocolId("{G2}")},
                        ExportTarget::Folder, QString(), cb));
     for (auto* r : {&drill}) {
@@ -362,4 +365,62 @@ TEST(XmlFileTest, ErrnoMapsToTheFileErrorCause) {
         EXPECT_FALSE(f.Close());
         EXPECT_EQ(f.GetCause(), CXmlFile::DiskFull);
     }
+}
+
+// Another program holding the database is told as such, not as a record that cannot be read.
+TEST_F(ExportTest, ADatabaseHeldByAnotherWriterIsNamedAsTheCause) {
+    qputenv("VELMOR_DB_BUSY_TIMEOUT_MS", "100");
+    struct Case {
+        const char* what;
+        const char* lock;
+        ExchangeKind kind;
+    };
+    const Case cases[] = {
+        {"a writer holds the write lock: marking waits in vain", "BEGIN IMMEDIATE",
+         ExchangeKind::Specifications},
+        {"a writer commits: even reading waits in vain", "BEGIN EXCLUSIVE", ExchangeKind::Protocols},
+    };
+    for (const Case& c : cases) {
+        notes.recorder.Clear();
+        const QList<qint32> ids = c.kind == ExchangeKind::Specifications ? QList<qint32>{SpecId("Drill")}
+                                                                         : QList<qint32>{ProtocolId("{G1}")};
+        CAdoDatabase holder;
+        ASSERT_TRUE(holder.Open(DataDir(), QStringLiteral("user2.db")));
+        ASSERT_TRUE(holder.Execute(QLatin1String(c.lock)));
+        EXPECT_FALSE(Export(c.kind, ids)) << c.what;
+        holder.Execute(QStringLiteral("ROLLBACK"));
+        ASSERT_FALSE(notes.recorder.messages.isEmpty()) << c.what;
+        EXPECT_TRUE(
+            notes.recorder.Last().startsWith(QStringLiteral("Database error: the database is in use")))
+            << c.what << ": " << notes.recorder.messages.join(QStringLiteral(" | ")).toStdString();
+    }
+    qunsetenv("VELMOR_DB_BUSY_TIMEOUT_MS");
+}
+
+// A data folder the user may not write: the export says so instead of blaming the record.
+TEST_F(ExportTest, AReadOnlyDataFolderIsNamedAsTheCause) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to run the export as a user without write rights";
+    db.Execute(QStringLiteral("SELECT 1"));
+    const QString out = dir.filePath(QStringLiteral("open"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    // Everyone may pass and read; only the output folder and the database file are writable.
+    for (const QString& p : {dir.path(), DataDir(), out})
+        ::chmod(QFile::encodeName(p).constData(), p == out ? 0777 : 0755);
+    ::chmod(QFile::encodeName(DataDir() + QStringLiteral("/user2.db")).constData(), 0666);
+    QProcess p;
+    p.start(QStringLiteral("setpriv"),
+            {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+             QStringLiteral("--clear-groups"), BinPath(QStringLiteral("v740ctl")), QStringLiteral("--lang"),
+             QStringLiteral("English"), QStringLiteral("--data"), DataDir(), QStringLiteral("export"),
+             QStringLiteral("--target"), QStringLiteral("folder"), QStringLiteral("--path"), out,
+             QStringLiteral("--kind"), QStringLiteral("specs"), QStringLiteral("--ids"),
+             QString::number(SpecId(QStringLiteral("Drill")))});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QLatin1String("data folder is write-protected"))) << err.toStdString();
+    EXPECT_FALSE(err.contains(QLatin1String("Could not read test data record"))) << err.toStdString();
+    EXPECT_EQ(Value(QStringLiteral("SELECT ExportImport FROM TypenTab WHERE Name = 'Drill'")),
+              QStringLiteral("0"));
 }

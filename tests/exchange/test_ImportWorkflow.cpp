@@ -5,6 +5,7 @@
 #include "store/UserSchema.h"
 
 #include <QRegularExpression>
+#include <thread>
 
 namespace {
 
@@ -22,11 +23,10 @@ protected:
         cb.range = [this](int r) { range = r; };
         cb.position = [this](int p) { position = p; };
         cb.cancelled = std::move(cancelled);
-        cb.previewFinished = [this](bool ok, qint32, const QString&) {
-            ends << (ok ? "preview ok" : "preview failed");
-        };
-        cb.finished = [this](const CImportWorkflow::Result& r) {
-            ends << (r.ok ? "import ok" : "import failed");
+        cb.finished = [this](const WorkflowResult& r) {
+            // Called at the end of the preview, then of the import.
+            ends << QStringLiteral("%1 %2").arg(ends.isEmpty() ? "preview" : "import",
+                                                r.ok ? "ok" : "failed");
         };
         w.SetCallbacks(cb);
         w.SetTextLookup(std::move(lookup));
@@ -444,5 +444,146 @@ TEST_F(ImportWorkflowTest, OneRunLeavesOneCurrentProtocolPerDevice) {
     EXPECT_FALSE(r.ok);
     EXPECT_EQ(r.error, 424);
     EXPECT_EQ(r.errorText, QStringLiteral("dev 1 / acme"));
+    EXPECT_EQ(TableCounts(), before);
+}
+
+namespace {
+
+// Imports of one device from several documents (one folder each), as separate runs would.
+class ConcurrentImportTest : public ExchangeFixture {
+protected:
+    QString Folder(const QString& name) {
+        const QString path = dir.filePath(name);
+        QDir().mkpath(path);
+        return path;
+    }
+    static XmlProtocolRecord Test(const QString& device, const QString& time) {
+        return MakeProtocol(device, QStringLiteral("ACME"), QStringLiteral("{G1}"), QStringLiteral("Drill"),
+                            QStringLiteral("{S-DRILL}"), QStringLiteral("05.03.2009"), time);
+    }
+    QString Write(const QString& name, const XmlProtocolRecord& p) {
+        const QString folder = Folder(name);
+        WriteDocument(folder + QStringLiteral("/PV.xml"),
+                      SpecificationDocument({MakeSpecification("Drill", "{S-DRILL}")}));
+        WriteDocument(folder + QStringLiteral("/GP.xml"), ProtocolDocument({p}));
+        return folder;
+    }
+    static CXmlExchange::ProtocolEntry Entry(const XmlProtocolRecord& p) {
+        return {p.master.device,
+                p.master.client,
+                p.master.guid,
+                p.master.specificationName,
+                Preview::ParseDateTime(p.master.testDate, p.master.testTime),
+                p.master.testDate,
+                p.master.testTime};
+    }
+    const QString current = QStringLiteral("SELECT group_concat(TestDate) FROM GeraeteTab WHERE History = 0");
+};
+
+} // namespace
+
+// The schema keeps one current protocol per GUID; a new test of a known device retires the
+// old one before it is stored, so the import works with that rule in place.
+TEST_F(ConcurrentImportTest, NewTestOfAKnownDeviceWithTheIndexPresent) {
+    ASSERT_TRUE(ImportAll(Write(QStringLiteral("t0"), Test(QStringLiteral("Dev 1"), "10:00:00")), true));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name IN ('%1', '%2')")
+                        .arg(QLatin1String(UserSchema::kCurrentGuidIndex),
+                             QLatin1String(UserSchema::kDeviceIndex))),
+              2);
+    ASSERT_TRUE(ImportAll(Write(QStringLiteral("t1"), Test(QStringLiteral("Dev 1"), "11:00:00")), true));
+    EXPECT_EQ(Value(current), QStringLiteral("2009-03-05 11:00:00"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraeteTab")), 2);
+    // A second current row of the GUID is refused by the schema itself.
+    notes.recorder.Clear();
+    EXPECT_FALSE(db.Execute(QStringLiteral("UPDATE GeraeteTab SET History = 0")));
+    // A file that already holds two current protocols of one GUID stays usable, without the rule.
+    ASSERT_TRUE(
+        db.Execute(QStringLiteral("DROP INDEX \"%1\"").arg(QLatin1String(UserSchema::kCurrentGuidIndex))));
+    ASSERT_TRUE(db.Execute(QStringLiteral("UPDATE GeraeteTab SET History = 0")));
+    EXPECT_TRUE(UserSchema::EnsureLookupIndexes(db));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = '%1'")
+                        .arg(QLatin1String(UserSchema::kCurrentGuidIndex))),
+              0);
+}
+
+// A record whose check was made before another import wrote the device is decided again
+// when it is stored: both tests are kept, one of them current.
+TEST_F(ConcurrentImportTest, StaleDecisionIsMadeAgainWhenStored) {
+    ASSERT_TRUE(ImportAll(Write(QStringLiteral("t0"), Test(QStringLiteral("Dev 1"), "10:00:00")), true));
+    const XmlProtocolRecord t1 = Test(QStringLiteral("Dev 1"), "11:00:00");
+    const XmlProtocolRecord t2 = Test(QStringLiteral("Dev 1"), "12:00:00");
+    CFolderXmlSource source1(Write(QStringLiteral("t1"), t1));
+    CXmlExchange first(source1);
+    int decision = -1;
+    qint32 id = 0;
+    ASSERT_TRUE(first.CheckProtocol(db, t1.master.device, t1.master.client, t1.master.guid,
+                                    t1.master.specificationName, Entry(t1).tested, decision, id));
+    ASSERT_EQ(decision, ImportDecision::NewTest);
+    const qint32 staleId = id;
+    ASSERT_TRUE(ImportAll(Write(QStringLiteral("t2"), t2), true));
+    qint32 error = 0;
+    QString text;
+    ASSERT_TRUE(first.ImportProtocol(db, Entry(t1), decision, id, error, text))
+        << error << text.toStdString();
+    EXPECT_EQ(decision, ImportDecision::NewTest);
+    EXPECT_NE(id, staleId) << "the protocol retired is the one current when stored";
+    EXPECT_EQ(Value(current), QStringLiteral("2009-03-05 11:00:00"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraeteTab WHERE History = 1")), 2);
+
+    // The same for a specification another import stored meanwhile: an update, not a failure.
+    ASSERT_TRUE(db.Execute(QStringLiteral("DELETE FROM TypenTab")));
+    CXmlExchange spec(source1);
+    decision = ImportDecision::Insert;
+    ASSERT_TRUE(ImportAll(Folder(QStringLiteral("t1")), false));
+    ASSERT_TRUE(spec.ImportSpecification(db, QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"), decision,
+                                         error, text))
+        << error << text.toStdString();
+    EXPECT_EQ(decision, ImportDecision::Update);
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM TypenTab")), 1);
+}
+
+// Two imports at once of two newer tests of one device keep both, one current.
+TEST_F(ConcurrentImportTest, TwoImportsAtOnceKeepBothTests) {
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_TRUE(db.Execute(QStringLiteral("DELETE FROM GeraeteTab")));
+        ASSERT_TRUE(ImportAll(Write(QStringLiteral("t0"), Test(QStringLiteral("Dev 1"), "10:00:00")), true));
+        const QString f1 = Write(QStringLiteral("t1"), Test(QStringLiteral("Dev 1"), "11:00:00"));
+        const QString f2 = Write(QStringLiteral("t2"), Test(QStringLiteral("Dev 1"), "12:00:00"));
+        CImportWorkflow::Result r1, r2;
+        const auto run = [this](const QString& folder, CImportWorkflow::Result& r) {
+            CFolderXmlSource source(folder);
+            CImportWorkflow w(source, DataDir());
+            PreviewList list;
+            qint32 error = 0;
+            QString text;
+            if (w.Preview(ExchangeKind::Protocols, false, list, error, text))
+                r = w.Import(ExchangeKind::Protocols, list.rows);
+        };
+        std::thread a([&] { run(f1, r1); });
+        std::thread b([&] { run(f2, r2); });
+        a.join();
+        b.join();
+        ASSERT_TRUE(r1.ok) << r1.error << r1.errorText.toStdString();
+        ASSERT_TRUE(r2.ok) << r2.error << r2.errorText.toStdString();
+        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraeteTab")), 3);
+        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraeteTab WHERE History = 0")), 1);
+    }
+}
+
+// A current protocol of the GUID stored under another device name: deciding again cannot
+// help, and the import ends with a message that names the device.
+TEST_F(ConcurrentImportTest, ConflictThatStaysEndsNamingTheDevice) {
+    ASSERT_TRUE(ImportAll(Write(QStringLiteral("t0"), Test(QStringLiteral("Old name"), "10:00:00")), true));
+    const QString before = TableCounts();
+    CFolderXmlSource source(Write(QStringLiteral("t1"), Test(QStringLiteral("New name"), "11:00:00")));
+    CImportWorkflow w(source, DataDir());
+    PreviewList list;
+    qint32 error = 0;
+    QString text;
+    ASSERT_TRUE(w.Preview(ExchangeKind::Protocols, false, list, error, text));
+    const CImportWorkflow::Result r = w.Import(ExchangeKind::Protocols, list.rows);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, CXmlExchange::kErrorDatabaseChanged);
+    EXPECT_TRUE(r.errorText.contains(QStringLiteral("New name"))) << r.errorText.toStdString();
     EXPECT_EQ(TableCounts(), before);
 }

@@ -441,13 +441,92 @@ TEST_F(XmlExchangeTest, NameCutToTwentyCharacters) {
     QString text;
     ASSERT_TRUE(x.InsertSpecification(db, longName, error, text));
     EXPECT_EQ(Value(QStringLiteral("SELECT Name FROM TypenTab")), longName.left(20));
+    // The check compares what the import stored, the name cut to its width: a second import
+    // of the same document updates, one under another GUID is a conflict.
     int decision = -1;
     ASSERT_TRUE(x.CheckSpecification(db, longName, QStringLiteral("{L}"), decision));
-    EXPECT_EQ(decision, ImportDecision::Insert) << "the full name is not found";
-    // Inserting it again collides with the stored name; nothing is added.
+    EXPECT_EQ(decision, ImportDecision::Update);
+    ASSERT_TRUE(x.CheckSpecification(db, longName.left(20) + QStringLiteral("other"), QStringLiteral("{M}"),
+                                     decision));
+    EXPECT_EQ(decision, ImportDecision::Conflict);
+    ASSERT_TRUE(x.CheckSpecification(db, longName.left(19), QStringLiteral("{L}"), decision));
+    EXPECT_EQ(decision, ImportDecision::Insert);
     const QString before = TableCounts();
-    EXPECT_FALSE(x.InsertSpecification(db, longName, error, text));
-    EXPECT_EQ(error, DbError::Execute);
+    ASSERT_TRUE(ImportAll(DocsDir(), false)) << "imported twice";
+    EXPECT_EQ(TableCounts(), before);
+    EXPECT_TRUE(notes.recorder.messages.isEmpty()) << notes.recorder.Last().toStdString();
+}
+
+TEST(ImportNumberTest, IntegerAttributes) {
+    struct Case {
+        const char* text;
+        bool ok;
+        qint32 value;
+    } const cases[] = {
+        {"", true, 0},       {"  ", true, 0},      {"5050.0", true, 5050},    {"5050.", true, 5050},
+        {"-3.00", true, -3}, {"+7", true, 7},      {" 12 ", true, 12},        {"0", true, 0},
+        {"abc", false, 0},   {"5050.5", false, 0}, {"1e3", false, 0},         {".0", false, 0},
+        {"12abc", false, 0}, {"-", false, 0},      {"99999999999", false, 0},
+    };
+    for (const Case& c : cases) {
+        qint32 v = -99;
+        EXPECT_EQ(ImportNumber::ParseInt(QString::fromUtf8(c.text), v), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(v, c.value) << c.text;
+        }
+    }
+}
+
+// What other tools and the program's own export write is read back: empty or "5050.0"
+// integers, protocols without first or next test date.
+TEST_F(XmlExchangeTest, EmptyValuesOfOtherWritersAreImported) {
+    XmlProtocolRecord p = MakeProtocol(QStringLiteral("Drill 7"), QStringLiteral("ACME"),
+                                       QStringLiteral("{E}"), QStringLiteral("Drill"), QStringLiteral("{S}"));
+    p.master.firstTestDate.clear();
+    p.master.nextTestDate.clear();
+    QStringList lines = ProtocolDocument({p});
+    for (QString& line : lines) {
+        line.replace(QRegularExpression(QStringLiteral(" TestResultID=\"[^\"]*\"")),
+                     QStringLiteral(" TestResultID=\"\""));
+        line.replace(QRegularExpression(QStringLiteral(" ReviewPeriod=\"[^\"]*\"")),
+                     QStringLiteral(" ReviewPeriod=\"12.0\""));
+    }
+    WriteDocument(Doc(QStringLiteral("GP.xml")), lines);
+    EXPECT_EQ(ImportProtocol(p), ImportDecision::Insert);
+    EXPECT_EQ(Value(QStringLiteral("SELECT (FirstTestDate IS NULL) || (NextTestDate IS NULL) || ' ' || "
+                                   "TestResultID || ' ' || ReviewPeriod FROM GeraeteTab")),
+              QStringLiteral("11 0 12"));
+    // The update reads NextTestDate the same way.
+    EXPECT_EQ(ImportProtocol(p), ImportDecision::Update);
+    EXPECT_EQ(Value(QStringLiteral("SELECT NextTestDate IS NULL FROM GeraeteTab")), QStringLiteral("1"));
+    // Text without digits stays refused.
+    for (QString& line : lines)
+        line.replace(QStringLiteral(" ReviewPeriod=\"12.0\""), QStringLiteral(" ReviewPeriod=\"twelve\""));
+    WriteDocument(Doc(QStringLiteral("GP.xml")), lines);
+    CFolderXmlSource source(DocsDir());
+    CXmlExchange x(source);
+    qint32 error = 0;
+    QString text;
+    EXPECT_FALSE(x.InsertProtocol(db, QStringLiteral("{E}"), false, 0, error, text));
+    EXPECT_EQ(error, XmlError::Attribute);
+    EXPECT_EQ(text, QStringLiteral("ReviewPeriod=\"twelve\""));
+}
+
+TEST_F(XmlExchangeTest, NulReferenceRefusesTheRecordNamingTheAttribute) {
+    XmlProtocolRecord p = MakeProtocol(QStringLiteral("Drill 7"), QStringLiteral("ACME"),
+                                       QStringLiteral("{N}"), QStringLiteral("Drill"), QStringLiteral("{S}"));
+    QStringList lines = ProtocolDocument({p});
+    for (QString& line : lines)
+        line.replace(QStringLiteral(" Comment=\""), QStringLiteral(" Comment=\"a&#0;b"));
+    WriteDocument(Doc(QStringLiteral("GP.xml")), lines);
+    CFolderXmlSource source(DocsDir());
+    CXmlExchange x(source);
+    qint32 error = 0;
+    QString text;
+    const QString before = TableCounts();
+    EXPECT_FALSE(x.InsertProtocol(db, QStringLiteral("{N}"), false, 0, error, text));
+    EXPECT_EQ(error, XmlError::Attribute);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Comment=\"a&#0;b"))) << text.toStdString();
     EXPECT_EQ(TableCounts(), before);
 }
 

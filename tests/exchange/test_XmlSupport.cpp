@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QLocale>
+#include <QXmlStreamReader>
 #include <clocale>
 #include <functional>
 #include <gtest/gtest.h>
@@ -374,14 +375,15 @@ TEST(XmlSupportReader, BadDocumentsFailWithTheLoadError) {
         {"two roots", "<Tables></Tables><Tables></Tables>"},
         {"cp1252 letters", "<?xml version=\"1.0\" encoding=\"utf-8\"?><Tables Name=\"M\xFC"
                            "ller\"></Tables>"},
-        {"declared latin-1",
-         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Tables Name=\"M\xC3\xBCller\"/>"},
-        {"UTF-16", QByteArray("\xFF\xFE<\0T\0/\0>\0", 10)},
         {"NUL byte", QByteArray("<Tables>\0</Tables>", 18)},
         {"overlong UTF-8", "<Tables Name=\"\xC0\xAF\"/>"},
         {"surrogate in UTF-8", "<Tables Name=\"\xED\xA0\x80\"/>"},
-        {"line over the limit", "<Tables Name=\"" + QByteArray(kXmlMaxLineBytes, 'x') + "\"/>"},
         {"raw quote in value", "<Tables><Protocol GUID=\"a\"b\"></Protocol></Tables>"},
+        {"undeclared latin-1 letters", "<Tables Name=\"M\xFCller\"/>"},
+        {"unknown declared encoding",
+         "<?xml version=\"1.0\" encoding=\"x-no-such-code-page\"?><Tables Name=\"M\xFCller\"/>"},
+        {"UTF-16 cut inside a character", QByteArray("\xFF\xFE<\0T\0/\0>", 9)},
+        {"UTF-16 with a lone surrogate", QByteArray("\xFF\xFE<\0T\0 \0a\0=\0\"\0\x00\xD8\"\0/\0>\0", 24)},
     };
     // Every cut through the document, except after its root closed.
     const int rootEnd = int(good.indexOf("</Tables>")) + 9;
@@ -524,4 +526,125 @@ TEST(XmlSupportReader, UnescapeHandlesEveryEntityForm) {
     };
     for (const Case& c : cases)
         EXPECT_EQ(CXmlSupport::Unescape(c.in), c.out) << c.in;
+}
+
+namespace {
+QByteArray Utf16(const QString& text, bool bigEndian, bool bom) {
+    QByteArray out;
+    if (bom)
+        out += bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const QChar c : text) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        out += bigEndian ? hi : lo;
+        out += bigEndian ? lo : hi;
+    }
+    return out;
+}
+} // namespace
+
+// Well-formed documents that other tools write are read: any line length, UTF-16, and the
+// encoding their declaration names.
+TEST(XmlSupportReader, DeclaredEncodingsAndLongLinesAreRead) {
+    const QString doc =
+        QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><Tables><Protocols><Protocol GUID=\"g\" "
+                       "Client=\"Müller €\"></Protocol></Protocols></Tables>");
+    struct Case {
+        const char* what;
+        QByteArray data;
+        QString client;
+    } const cases[] = {
+        {"UTF-16LE with byte order mark", Utf16(doc, false, true), QStringLiteral("Müller €")},
+        {"UTF-16BE with byte order mark", Utf16(doc, true, true), QStringLiteral("Müller €")},
+        {"UTF-16LE declared, no byte order mark", Utf16(doc, false, false), QStringLiteral("Müller €")},
+        {"ISO-8859-1",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><Tables><Protocols><Protocol GUID=\"g\" "
+         "Client=\"M\xFCller\"/></Protocols></Tables>",
+         QStringLiteral("Müller")},
+        {"windows-1252",
+         "<?xml version='1.0' encoding='windows-1252'?><Tables><Protocols><Protocol GUID=\"g\" "
+         "Client=\"M\xFCller \x80\"/></Protocols></Tables>",
+         QStringLiteral("Müller €")},
+        // The declaration is what counts, even when the bytes look like UTF-8.
+        {"ISO-8859-1 declared over UTF-8 bytes",
+         "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><Tables><Protocols><Protocol GUID=\"g\" "
+         "Client=\"M\xC3\xBCller\"/></Protocols></Tables>",
+         QString::fromUtf8("M\xC3\x83\xC2\xBCller")},
+        {"one line over 3070 bytes",
+         "<?xml version=\"1.0\" encoding=\"utf-8\"?><Tables><Protocols><Protocol GUID=\"g\" Client=\"" +
+             QByteArray(5000, 'x') + "\"/></Protocols></Tables>",
+         QString(5000, QLatin1Char('x'))},
+    };
+    for (const Case& c : cases) {
+        CXmlSupport x;
+        ASSERT_TRUE(x.LoadBuffer(c.data)) << c.what << ": " << x.GetNodeText().toStdString();
+        ASSERT_TRUE(x.SelectProtocol(QStringLiteral("g"))) << c.what;
+        QString client;
+        ASSERT_TRUE(x.GetAttribute(QStringLiteral("Client"), client)) << c.what;
+        EXPECT_EQ(client, c.client) << c.what;
+    }
+}
+
+// A character reference to NUL would cut the text; the value is refused, naming itself.
+TEST(XmlSupportReader, NulReferencesAreRefused) {
+    for (const char* ref : {"&#0;", "&#x0;", "&#00;", "&#X000;"}) {
+        CXmlSupport x;
+        const QByteArray data = QByteArray("<Tables><Protocols><Protocol GUID=\"g\" Client=\"a") + ref +
+                                "b\" Room=\"r&#10;&#48;\"/></Protocols></Tables>";
+        ASSERT_TRUE(x.LoadBuffer(data)) << ref;
+        ASSERT_TRUE(x.SelectProtocol(QStringLiteral("g")));
+        QString value;
+        EXPECT_FALSE(x.GetAttribute(QStringLiteral("Client"), value)) << ref;
+        EXPECT_EQ(x.GetLastError(), XmlError::Attribute);
+        EXPECT_TRUE(x.AttributeRefused());
+        EXPECT_EQ(value, QStringLiteral("a&#0;b")) << ref;
+        // Other references in the document are untouched.
+        ASSERT_TRUE(x.GetAttribute(QStringLiteral("Room"), value));
+        EXPECT_FALSE(x.AttributeRefused());
+        EXPECT_EQ(value, QStringLiteral("r\n0"));
+    }
+}
+
+// Control characters have no place in XML; they are written as blanks and the document
+// stays readable by a strict parser, while tab and line breaks survive.
+TEST(XmlSupportWriter, ControlCharactersAreWrittenAsBlanks) {
+    QString text = QStringLiteral("a");
+    for (char16_t c = 1; c < 0x20; ++c)
+        text += QChar(c);
+    text += QStringLiteral("z");
+    CXmlSupport x;
+    x.AddHeader();
+    x.BeginSpecifications();
+    XmlSpecification s = SampleSpecification();
+    s.description = text;
+    x.AddSpecification(s);
+    x.BeginVisualSteps();
+    x.AddVisualStep(1, 2, text);
+    x.EndVisualSteps();
+    x.EndSpecification();
+    x.EndSpecifications();
+    x.AddFooter();
+    QByteArray bytes = CXmlSupport::ByteOrderMark();
+    for (const QString& line : x.Lines()) {
+        QByteArray encoded;
+        ASSERT_TRUE(CXmlSupport::EncodeLine(line, encoded));
+        bytes += encoded;
+    }
+    QXmlStreamReader strict(bytes);
+    while (!strict.atEnd())
+        strict.readNext();
+    EXPECT_FALSE(strict.hasError()) << strict.errorString().toStdString();
+
+    QString expected = QStringLiteral("a");
+    for (char16_t c = 1; c < 0x20; ++c)
+        expected += (c == '\t' || c == '\n' || c == '\r') ? QChar(c) : QChar(QLatin1Char(' '));
+    expected += QStringLiteral("z");
+    CXmlSupport r;
+    ASSERT_TRUE(r.LoadBuffer(bytes)) << r.GetNodeText().toStdString();
+    ASSERT_TRUE(r.SelectSpecification(s.name));
+    QString value;
+    ASSERT_TRUE(r.GetAttribute(QStringLiteral("Description"), value));
+    EXPECT_EQ(value, expected);
+    ASSERT_TRUE(r.SelectItems("VisualSteps", "VisualStep"));
+    ASSERT_TRUE(r.GetAttribute(QStringLiteral("Text"), value));
+    EXPECT_EQ(value, expected);
 }

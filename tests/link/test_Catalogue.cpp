@@ -251,6 +251,8 @@ const FaultCase kFaults[] = {
     {{QStringLiteral("--initfail")}, true, 0},
     {{QStringLiteral("--corrupt-checksum")}, false, LinkError::Repeat},
     {{QStringLiteral("--remote-version"), QStringLiteral("1.0.6.1")}, false, LinkError::RemoteTooOld},
+    // A tester that refuses the version query of its remote component fails with a code, not 0.
+    {{QStringLiteral("--refuse-remote-version")}, false, LinkError::RemoteTooOld},
     {{QStringLiteral("--silent-after"), QStringLiteral("40")}, false, LinkError::NoReply},
     {{QStringLiteral("--drop-byte-every"), QStringLiteral("900")}, false, 0},
     {{QStringLiteral("--slow"), QStringLiteral("3")}, true, 0},
@@ -293,3 +295,78 @@ TEST_P(CatalogueFaultTest, EndsCleanly) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, CatalogueFaultTest, ::testing::Range(0, int(std::size(kFaults))));
+
+// The "too old" sentence belongs to a remote component whose version was read and found
+// old, never to a tester that stopped answering while the link was being opened.
+TEST(CatalogueOpenLink, OnlyAnOldRemoteComponentIsCalledTooOld) {
+    QTemporaryDir data;
+    const TextLookup lookup = [](qint32 id) {
+        return id == kTextRemoteTooOld ? QStringLiteral("too old: %s or later") : QString();
+    };
+    struct Case {
+        QStringList options;
+        qint32 error;
+    };
+    std::vector<Case> cases{
+        {{QStringLiteral("--remote-version"), QStringLiteral("1.0.6.1")}, LinkError::RemoteTooOld}};
+    // Silent after each of the first lines: somewhere among them is the version query.
+    for (int n = 1; n <= 6; ++n)
+        cases.push_back({{QStringLiteral("--silent-after"), QString::number(n)}, 0});
+    int silentAtVersion = 0;
+    for (const Case& c : cases) {
+        const std::string what = c.options.join(QLatin1Char(' ')).toStdString();
+        CSimHarness sim(c.options);
+        ASSERT_TRUE(sim.Started());
+        CRS232 link;
+        link.SetTimeoutLimit(300);
+        link.SetCandidatePorts({sim.Port()});
+        Catalogue::LinkContext context{link, data.path(), {}};
+        context.serial.port = sim.Port();
+        qint32 error = 0;
+        QString text;
+        const bool ok = Catalogue::OpenLink(context, error, text, lookup);
+        if (c.error != 0) {
+            EXPECT_FALSE(ok) << what;
+            EXPECT_EQ(error, c.error) << what;
+        }
+        EXPECT_EQ(text.startsWith(QLatin1String("too old")), !ok && error == LinkError::RemoteTooOld)
+            << what << ": " << error << " " << text.toStdString();
+        if (!ok && error != LinkError::RemoteTooOld &&
+            sim.LoggedLines('<').join(QLatin1Char('\n')).contains(QLatin1String("Remote.dll")))
+            ++silentAtVersion;
+        Catalogue::CloseLink(link);
+    }
+    EXPECT_GT(silentAtVersion, 0) << "one of the silent testers stops at the version query";
+}
+
+TEST(CatalogueReplies, BareTokensBecomeSentencesAndWordsStay) {
+    const TextLookup lookup = [](qint32 id) {
+        switch (id) {
+        case 60015:
+            return QStringLiteral("wants more (%s)");
+        case 60016:
+            return QStringLiteral("unexpected: %s");
+        case LinkError::Error:
+            return QStringLiteral("the tester reported an error");
+        default:
+            return QString();
+        }
+    };
+    const struct {
+        const char* detail;
+        const char* shown;
+    } cases[] = {
+        {"#next#", "wants more (#next#)"},
+        {" #NEXT# ", "wants more (#NEXT#)"},
+        {"#error#", "the tester reported an error"},
+        {"#nocmd#", "unexpected: #nocmd#"}, // no text for it: named as unexpected, still not bare
+        {"#ok#", "unexpected: #ok#"},
+        {"#refused#", "unexpected: #refused#"},
+        {"low battery", "low battery"},
+        {"#error# disk full", "#error# disk full"},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Catalogue::DescribeReply(QString::fromUtf8(c.detail), lookup), QString::fromUtf8(c.shown))
+            << c.detail;
+}

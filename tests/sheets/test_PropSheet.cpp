@@ -132,6 +132,19 @@ private slots:
         QCOMPARE(Client(b), QStringLiteral("O'Hara & Söhne"));
     }
 
+    void enterInTheOpenedSheetEditsTheFirstField() {
+        const qint32 id = Add(QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("g"), 30800);
+        CPropSheet sheet(*doc, id);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(sheet.MasterPage()->List()));
+        editor.typed = QStringLiteral("SN-1");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(editor.lastColumn, QStringLiteral("Serial"));
+        QVERIFY(sheet.isVisible());
+        QCOMPARE(sheet.MasterPage()->List()->topLevelItem(0)->text(1), QStringLiteral("SN-1"));
+    }
+
     void cancellingTheQuestionSavesNothing() {
         const qint32 id = Add(QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("g"), 30800);
         CPropSheet sheet(*doc, id);
@@ -210,6 +223,33 @@ private slots:
         general->OpenCurrent();
         QVERIFY(notes->Last().contains(QStringLiteral("not a valid value")));
         QVERIFY(sheet.Pages().SaveStatement().contains(QStringLiteral("ReviewPeriod = 12,")));
+    }
+    void screenshots() {
+        const QString dir = qEnvironmentVariable("V740_SCREENSHOT_DIR");
+        if (dir.isEmpty())
+            QSKIP("V740_SCREENSHOT_DIR not set");
+        const qint32 id = Add(QStringLiteral("Bohrmaschine 7"), QStringLiteral("Müller & Söhne"),
+                              QStringLiteral("g"), 30800);
+        for (const char* language : {"Deutsch", "Česky", "Français"}) {
+            doc->ChangeLanguage(QString::fromUtf8(language));
+            CPropSheet sheet(*doc, id);
+            sheet.show();
+            QApplication::processEvents();
+            QVERIFY(sheet.grab().save(dir +
+                                      QStringLiteral("/propsheet-%1.png").arg(QString::fromUtf8(language))));
+        }
+        CAdoDatabase db;
+        QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+        QVERIFY(db.Execute(QStringLiteral(
+            "INSERT INTO TypenTab (Name, StandardID, ClassID, TypID, TestSequenceID, IconSymbol, "
+            "Description, ReviewPeriod) VALUES ('Pumpe', 5800, 5001, 5050, 10601, "
+            "'IDB_GERAET', 'Ölpumpe', 12)")));
+        qint32 spec = 0;
+        QVERIFY(db.GetNewId(spec));
+        CPVSheet sheet(*doc, spec);
+        sheet.show();
+        QApplication::processEvents();
+        QVERIFY(sheet.grab().save(dir + QStringLiteral("/pvsheet.png")));
     }
 };
 

@@ -138,4 +138,52 @@ TEST_F(TestStepsDataTest, AppliedPartsByGroupWordOrByGroupNumber) {
     EXPECT_EQ(d.limitLine, QStringLiteral("Limit: 100.0 µA"));
 }
 
+TEST_F(TestStepsDataTest, CommandLineShowsAndEditsASpecification) {
+    Exec(QStringLiteral(
+        "INSERT INTO TypenTab (Name, StandardID, TestSequenceID, WarningNotice, IconSymbol, Description) "
+        "VALUES ('Pump', 5800, 10601, 0, 'IDB_GERAET', 'Old')"));
+    qint32 id = 0;
+    ASSERT_TRUE(db.GetNewId(id));
+    Exec(QStringLiteral("INSERT INTO TypTestStepTab (TypenTabID, MeasNo, TypOrder, Limit, GroupNo, Jacks) "
+                        "VALUES (%1, 101, "
+                        "1, 0.3, 0, 0)")
+             .arg(id));
+    auto ctl = [&](QStringList args) {
+        return RunProgram(QStringLiteral("v740ctl"),
+                          QStringList{QStringLiteral("--data"), tmp.path(), QStringLiteral("--lang"),
+                                      QStringLiteral("English")} +
+                              args);
+    };
+    const QStringList base{QStringLiteral("--kind"), QStringLiteral("specs"), QStringLiteral("--id"),
+                           QString::number(id)};
+    auto r = ctl(QStringList{QStringLiteral("show")} + base);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\tM101\t"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\tOld\n")));
+
+    r = ctl(QStringList{QStringLiteral("edit")} + base +
+            QStringList{QStringLiteral("--set"), QStringLiteral("Description=Bolt's 50%"),
+                        QStringLiteral("--set"), QStringLiteral("TestSequenceID=10605"),
+                        QStringLiteral("--set"), QStringLiteral("WarningNotice=1")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab WHERE id = %1").arg(id)));
+    QString description;
+    qint32 sequence = 0, warning = 0;
+    ASSERT_TRUE(db.GetString(QStringLiteral("Description"), description));
+    ASSERT_TRUE(db.GetLong(QStringLiteral("TestSequenceID"), sequence));
+    ASSERT_TRUE(db.GetLong(QStringLiteral("WarningNotice"), warning));
+    db.CloseRecordset();
+    EXPECT_EQ(description, QStringLiteral("Bolt's 50%"));
+    EXPECT_EQ(sequence, 10605);
+    EXPECT_EQ(warning, 1);
+
+    for (const QString& bad : {QStringLiteral("Name=x"), QStringLiteral("ReviewPeriod=12, Name = 'x'"),
+                               QStringLiteral("TestSequenceID=4711"), QStringLiteral("WarningNotice=2"),
+                               QStringLiteral("Description=123456789012345678901")})
+        EXPECT_EQ(ctl(QStringList{QStringLiteral("edit")} + base + QStringList{QStringLiteral("--set"), bad})
+                      .exitCode,
+                  1)
+            << bad.toStdString();
+}
+
 } // namespace

@@ -318,7 +318,7 @@ TEST(AdoDatabaseFiles, MissingForeignJetAndLockedFilesFailWithABox) {
     ASSERT_TRUE(db.Open(dir.path(), QStringLiteral("user2.db")));
     notes.recorder.Clear();
     EXPECT_FALSE(db.BeginTrans());
-    EXPECT_EQ(db.GetErrorNumber(), 30148);
+    EXPECT_EQ(db.GetErrorNumber(), DbError::Busy); // not 30148: the cause is another writer
     EXPECT_TRUE(notes.recorder.Last().contains(QStringLiteral("locked")))
         << notes.recorder.Last().toStdString();
     EXPECT_TRUE(holder.RollbackTrans());
@@ -341,4 +341,39 @@ TEST(AdoDatabaseText, QuotingAndDateConversion) {
     EXPECT_FALSE(db.DateToSql(QStringLiteral("2019-12-24"), out));
     EXPECT_TRUE(out.isEmpty());
     EXPECT_EQ(db.GetErrorNumber(), 30151);
+}
+
+// A lock held past the busy time-out and a file that cannot be written get numbers of their
+// own, so that the user is not told the database may be damaged.
+TEST(AdoDatabaseCauses, BusyAndReadOnlyAreToldApart) {
+    QTemporaryDir dir;
+    CNotifierScope notes;
+    ASSERT_TRUE(UserSchema::CreateUserDatabase(dir.path(), QStringLiteral("3.2")));
+    qputenv("VELMOR_DB_BUSY_TIMEOUT_MS", "50");
+    CAdoDatabase holder, db;
+    ASSERT_TRUE(holder.Open(dir.path(), QStringLiteral("user2.db")));
+    ASSERT_TRUE(db.Open(dir.path(), QStringLiteral("user2.db")));
+    qunsetenv("VELMOR_DB_BUSY_TIMEOUT_MS");
+    struct Case {
+        const char* what;
+        std::function<bool()> op;
+    };
+    ASSERT_TRUE(holder.Execute(QStringLiteral("BEGIN EXCLUSIVE")));
+    const Case busy[] = {
+        {"read", [&] { return db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab")); }},
+        {"table", [&] { return db.OpenTable(QStringLiteral("VersionTab")); }},
+        {"write", [&] { return db.Execute(QStringLiteral("DELETE FROM TypenTab")); }},
+        {"transaction", [&] { return db.BeginTrans(); }},
+    };
+    for (const Case& c : busy) {
+        EXPECT_FALSE(c.op()) << c.what;
+        EXPECT_EQ(db.GetErrorNumber(), DbError::Busy) << c.what;
+    }
+    ASSERT_TRUE(holder.Execute(QStringLiteral("ROLLBACK")));
+    ASSERT_TRUE(db.Execute(QStringLiteral("PRAGMA query_only = ON")));
+    EXPECT_FALSE(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name) VALUES ('x')")));
+    EXPECT_EQ(db.GetErrorNumber(), DbError::ReadOnly);
+    // A plain failure keeps the number of its operation.
+    EXPECT_FALSE(db.OpenQuery(QStringLiteral("SELECT * FROM NoSuchTab")));
+    EXPECT_EQ(db.GetErrorNumber(), DbError::OpenRecordset);
 }

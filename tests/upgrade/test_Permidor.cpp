@@ -489,3 +489,31 @@ TEST_F(PermidorTest, AFailedCopyLeavesTheSharesSettingsFileAsItWas) {
     old.close();
     EXPECT_EQ(QDir(share).entryList(QDir::Files | QDir::Hidden).size(), 2) << "no temporary file is left";
 }
+
+// A 3.2 file of an earlier build, with date triggers that call the program's function and two
+// names equal but for case: Permidor completes it without failing and names the pair.
+TEST_F(PermidorTest, A32FileOfAnEarlierBuildIsCompletedAndItsNamePairNamed) {
+    Init(local, QStringLiteral("3.2"));
+    QProcess sqlite;
+    sqlite.start(QStringLiteral("sqlite3"), {local + QStringLiteral("/user2.db")});
+    sqlite.write(
+        "DROP INDEX TypenTab_IX_NameKey; ALTER TABLE TypenTab DROP COLUMN NameKey; DROP TABLE LanguageTab;"
+        "INSERT INTO TypenTab (Name) VALUES ('Élan'), ('élan');"
+        "CREATE TRIGGER t AFTER INSERT ON GeraeteTab WHEN NEW.TestDate IS NOT JET_NORMDATE(NEW.TestDate) "
+        "BEGIN UPDATE GeraeteTab SET TestDate = JET_NORMDATE(NEW.TestDate) WHERE rowid = NEW.rowid; END;\n");
+    sqlite.closeWriteChannel();
+    ASSERT_TRUE(sqlite.waitForFinished(30000));
+    ASSERT_EQ(sqlite.exitCode(), 0) << sqlite.readAllStandardError().toStdString();
+
+    const auto r = Permidor({QStringLiteral("LC_ALL=C.UTF-8")});
+    EXPECT_EQ(r.err, QString());
+    EXPECT_TRUE(r.out.contains(QStringLiteral("differ only in case: 1 \"Élan\" and 2 \"élan\"")))
+        << r.out.toStdString();
+    sqlite.start(QStringLiteral("sqlite3"), {local + QStringLiteral("/user2.db")});
+    sqlite.write(
+        "INSERT INTO GeraeteTab (TestDate) VALUES ('2020-01-01 00:00:00'); PRAGMA integrity_check;\n");
+    sqlite.closeWriteChannel();
+    ASSERT_TRUE(sqlite.waitForFinished(30000));
+    EXPECT_EQ(sqlite.exitCode(), 0) << sqlite.readAllStandardError().toStdString();
+    EXPECT_EQ(sqlite.readAllStandardOutput(), QByteArray("ok\n"));
+}

@@ -43,12 +43,15 @@ TEST_F(FieldEditorTest, ChoicesHoldCurrentLastSeparatorAndTheColumnsValues) {
         QStringLiteral("2026-01-10 10:00:00"), 6);
     Add(QStringLiteral("D3"), QStringLiteral("Alpha"), QStringLiteral("g3"),
         QStringLiteral("2026-01-10 10:00:00"), 6);
+    // Umlauts sort beside their letter, not after Z.
+    Add(QStringLiteral("D4"), QStringLiteral("Ölmühle"), QStringLiteral("g4"),
+        QStringLiteral("2026-01-10 10:00:00"), 6);
     CSettingsFile ini(tmp.path());
 
     EXPECT_EQ(FieldEditorModel::Choices(QStringLiteral("Now"), QStringLiteral("Client"),
                                         QStringLiteral("GeraeteTab"), 5, ini, &db),
               (QStringList{QStringLiteral("Now"), QStringLiteral("-----"), QStringLiteral("Alpha"),
-                           QStringLiteral("Zeta")}));
+                           QStringLiteral("Ölmühle"), QStringLiteral("Zeta")}));
     FieldEditorModel::StoreLast(ini, QStringLiteral("Client"), QStringLiteral("Beta"));
     EXPECT_EQ(FieldEditorModel::Choices(QString(), QStringLiteral("Client"), QStringLiteral("GeraeteTab"), 3,
                                         ini, nullptr),

@@ -65,6 +65,9 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     // The dialogs of this Linux build name "Tahoma"; the closest installed face stands in.
     QFont::insertSubstitutions(QStringLiteral("Tahoma"),
                                {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    // "Arial" has a metric twin in Liberation Sans (fonts-liberation2); reports rely on it.
+    QFont::insertSubstitutions(QStringLiteral("Arial"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     CatalogueDialogs::InstallBuiltIn();
     static CFieldEditorDialog fieldEditor;
     SetFieldEditor(&fieldEditor);
@@ -77,9 +80,8 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
         return false;
     }
     m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
-    StartupProbe::Install(m_frame.get());
     m_frame->show();
-    StartRollingBackup();
+    StartupProbe::AfterFirstPaint(m_frame.get(), [this] { StartRollingBackup(); });
     return true;
 }
 

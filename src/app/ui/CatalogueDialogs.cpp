@@ -1,9 +1,15 @@
 #include "app/ui/CatalogueDialogs.h"
 
 #include "app/CatalogueObjects.h"
+#include "app/DirectoryCommands.h"
 #include "app/VELMOR740PCRemoteDoc.h"
+#include "app/ui/ExchangeDialogs.h"
+#include "maintenance/ui/MaintenanceDialogs.h"
 #include "platform/Notifier.h"
+#include "sheets/ui/PVSheet.h"
+#include "sheets/ui/PropSheet.h"
 
+#include <QApplication>
 #include <QHash>
 
 namespace CatalogueDialogs {
@@ -25,8 +31,31 @@ void Install(CatalogueDialog dialog, Runner runner) {
 }
 
 void InstallBuiltIn() {
-    // The import, software update, print header and RS232 test dialogs install their
-    // runners here as their subsystems arrive.
+    // The print header dialog installs its runner here when its subsystem arrives.
+    Install(CatalogueDialog::SoftwareUpdate, MaintenanceDialogs::RunSoftwareUpdate);
+    Install(CatalogueDialog::RS232Test, MaintenanceDialogs::RunRS232Test);
+    ExchangeDialogs::InstallImport();
+
+    // The data directories' commands that the sheets and the export dialog bring.
+    DirectoryCommands::Install(DirectoryCommand::Properties, [](CDirectoryCommandContext& c) {
+        if (!c.doc || c.ids.isEmpty())
+            return false;
+        QWidget* parent = QApplication::activeWindow();
+        return c.specifications ? CPVSheet::Run(*c.doc, c.ids.first(), parent)
+                                : CPropSheet::Run(*c.doc, c.ids.first(), parent);
+    });
+    const std::pair<DirectoryCommand, int> exports[] = {{DirectoryCommand::XmlExportDrive, 3},
+                                                        {DirectoryCommand::XmlExportFolder, 4},
+                                                        {DirectoryCommand::CsvExportDrive, 5}};
+    for (const auto& [command, target] : exports) {
+        DirectoryCommands::Install(command, [target = target](CDirectoryCommandContext& c) {
+            if (!c.doc || c.ids.isEmpty())
+                return false;
+            return ExchangeDialogs::OpenExport(
+                QApplication::activeWindow(), *c.doc,
+                c.specifications ? ExchangeKind::Specifications : ExchangeKind::Protocols, target, c.ids);
+        });
+    }
 }
 
 CatalogueDialogResult Run(CatalogueDialog dialog, QWidget* parent, CDirectoryView& view,

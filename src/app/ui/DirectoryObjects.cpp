@@ -1,6 +1,7 @@
 #include "app/ui/DirectoryObjects.h"
 
 #include "app/CatalogueObjects.h"
+#include "app/DataDirectories.h"
 
 std::unique_ptr<CBaseClass> CreateDirectoryObject(DirectoryKind kind) {
     switch (kind) {
@@ -12,15 +13,14 @@ std::unique_ptr<CBaseClass> CreateDirectoryObject(DirectoryKind kind) {
         return std::make_unique<CRS232SoftwareUpdate>();
     case DirectoryKind::Import:
         return std::make_unique<CImportObject>();
-    // The data directories and their row handlers arrive with the catalogue views.
     case DirectoryKind::TypObject:
-        return std::make_unique<CPendingDirectory>(3, QList<qint32>{50012, 50013, 50014}, 50026);
+        return std::make_unique<CTypObject>();
     case DirectoryKind::TypTable:
-        return std::make_unique<CBaseClass>();
+        return std::make_unique<CTypTable>();
     case DirectoryKind::GeraeteObject:
-        return std::make_unique<CPendingDirectory>(5, QList<qint32>{50015, 50016, 50014}, 50027);
+        return std::make_unique<CGeraeteObject>();
     case DirectoryKind::GeraetTable:
-        return std::make_unique<CBaseClass>();
+        return std::make_unique<CGeraetTable>();
     case DirectoryKind::PrintHeader:
         return std::make_unique<CPrintHeaderObject>();
     }

@@ -7,7 +7,10 @@
 #include "app/ui/InfoView.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "link/SerialSettings.h"
+#include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/UserSchema.h"
+#include "views/DueDates.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -16,6 +19,7 @@
 #include <QPageSetupDialog>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <utility>
 
@@ -90,6 +94,12 @@ CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QW
     status->setSizeGripEnabled(true);
     auto* countPane = Pane(status, 0, nullptr, &m_countPane);
     status->addWidget(countPane, 1);
+    QWidget* overduePane = Pane(status, 0, nullptr, &m_overduePane);
+    QPalette red = m_overduePane->palette();
+    red.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    m_overduePane->setPalette(red);
+    status->addWidget(overduePane);
+    overduePane->hide();
     status->addPermanentWidget(Pane(status, 260, &m_progressIcon, &m_progressText));
     status->addPermanentWidget(Pane(status, 160, &m_linkIcon, &m_portPane));
     status->addPermanentWidget(Pane(status, 105, nullptr, &m_baudPane));
@@ -126,6 +136,8 @@ CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QW
     resize(800, 600);
     m_view->OnInitialUpdate();
     m_view->setFocus();
+    // Counted once the window shows, so the start is not kept waiting by a large database.
+    QTimer::singleShot(0, this, &CMainFrame::UpdateOverdue);
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -235,6 +247,7 @@ void CMainFrame::UpdateStatusTexts() {
         label->parentWidget()->setToolTip(m_doc.Text(id));
 
     m_countPane->setText(FormatText(m_doc.Text(410, QStringLiteral("%d entries")), m_count));
+    UpdateOverdueText();
     const QString pair = QStringLiteral("%s %s");
     // The port as the link opens it: a stored "COM1:" is the first serial device.
     m_portPane->setText(
@@ -260,6 +273,32 @@ void CMainFrame::UpdateCommands() {
 void CMainFrame::OnItemCount(int count) {
     m_count = count;
     UpdateStatusTexts();
+    // A list was loaded or changed: deletes and imports change what is overdue.
+    UpdateOverdue();
+}
+
+void CMainFrame::UpdateOverdue() {
+    CAdoDatabase db;
+    if (m_doc.DataFolder().isEmpty() || !db.Open(m_doc.DataFolder(), UserSchema::FileName()))
+        return;
+    const int overdue = DueDates::CountOverdue(db, DueDates::Today());
+    if (overdue < 0)
+        return;
+    m_overdue = overdue;
+    UpdateStatusTexts();
+}
+
+void CMainFrame::UpdateOverdueText() {
+    m_overduePane->setText(
+        m_overdue > 0 ? FormatText(m_doc.Text(60102, QStringLiteral("%d overdue")), m_overdue) : QString());
+    const int days =
+        m_doc.Profile().GetInt(DueDates::kSection, DueDates::kWindowKey, DueDates::kDefaultWindowDays);
+    m_overduePane->parentWidget()->setToolTip(FormatText(
+        m_doc.Text(60103,
+                   QStringLiteral(
+                       "Devices whose next test has passed (red) or falls within the next %d days (amber)")),
+        days));
+    m_overduePane->parentWidget()->setVisible(m_overdue > 0);
 }
 
 void CMainFrame::OnProgress(bool busy, const QString& text) {

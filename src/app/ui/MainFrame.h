@@ -47,6 +47,8 @@ public:
     bool IsIndeterminate(int command) const;
     // The texts of the five status panes (the icon panes as their text).
     QString PaneText(int pane) const;
+    // The "N overdue" pane (hidden while nothing is overdue).
+    QLabel* OverduePane() const { return m_overduePane; }
     int PaneIcon(int pane) const;
 
     // Builds the menus and the status texts in the document's language.
@@ -54,6 +56,8 @@ public:
 
 public slots:
     void OnItemCount(int count);
+    // Counts the overdue current protocols again for their status pane.
+    void UpdateOverdue();
     void OnProgress(bool busy, const QString& text);
     void OnLinkStatus(const QString& port, const QString& baudRate, const QString& dataBits, int icon);
     void OnRedraw();
@@ -68,6 +72,7 @@ protected:
 
 private:
     void UpdateStatusTexts();
+    void UpdateOverdueText();
     void UpdateCommands();
     QAction* AddCommand(QMenu* menu, const QString& text, int command);
 
@@ -83,6 +88,8 @@ private:
     bool m_indeterminate = false;
 
     QLabel* m_countPane = nullptr;
+    QLabel* m_overduePane = nullptr;
+    int m_overdue = 0;
     QLabel* m_progressIcon = nullptr;
     QLabel* m_progressText = nullptr;
     QLabel* m_linkIcon = nullptr;

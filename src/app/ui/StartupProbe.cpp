@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 #include <cstdio>
 #include <sys/resource.h>
@@ -11,34 +11,48 @@ namespace StartupProbe {
 
 namespace {
 
+constexpr int kNoPaintMs = 3000;
+
 class CFirstPaint : public QObject {
 public:
-    using QObject::QObject;
+    CFirstPaint(QWidget* window, std::function<void()> then) : QObject(window), m_then(std::move(then)) {
+        window->installEventFilter(this);
+        QTimer::singleShot(kNoPaintMs, this, [this] { Done(); });
+    }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && !m_seen) {
-            m_seen = true;
-            // Queued, so that the line comes after every child is painted and the window
-            // is flushed to the screen.
+    bool eventFilter(QObject*, QEvent* event) override {
+        // Queued, so that it runs after every child is painted and the window is flushed.
+        if (event->type() == QEvent::Paint && !m_painted) {
+            m_painted = true;
             QMetaObject::invokeMethod(
-                watched,
-                [] {
-                    rusage usage{};
-                    ::getrusage(RUSAGE_SELF, &usage);
-                    const long long cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL +
-                                          usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
-                    std::printf("startup-probe cpu-us=%lld\n", cpu);
-                    std::fflush(stdout);
-                    QCoreApplication::quit();
-                },
-                Qt::QueuedConnection);
+                this, [this] { Done(); }, Qt::QueuedConnection);
         }
         return false;
     }
 
 private:
-    bool m_seen = false;
+    void Done() {
+        if (m_done)
+            return;
+        m_done = true;
+        if (Requested()) {
+            rusage usage{};
+            ::getrusage(RUSAGE_SELF, &usage);
+            const long long cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL +
+                                  usage.ru_utime.tv_usec + usage.ru_stime.tv_usec;
+            std::printf("startup-probe cpu-us=%lld%s\n", cpu, m_painted ? "" : " (no paint)");
+            std::fflush(stdout);
+            QCoreApplication::quit();
+            return;
+        }
+        if (m_then)
+            m_then();
+    }
+
+    std::function<void()> m_then;
+    bool m_painted = false;
+    bool m_done = false;
 };
 
 } // namespace
@@ -47,10 +61,9 @@ bool Requested() {
     return qEnvironmentVariableIsSet("VELMOR_STARTUP_PROBE");
 }
 
-void Install(QWidget* mainWindow) {
-    if (!mainWindow || !Requested())
-        return;
-    mainWindow->installEventFilter(new CFirstPaint(mainWindow));
+void AfterFirstPaint(QWidget* mainWindow, std::function<void()> then) {
+    if (mainWindow)
+        new CFirstPaint(mainWindow, std::move(then));
 }
 
 } // namespace StartupProbe

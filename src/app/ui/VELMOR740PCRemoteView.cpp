@@ -4,7 +4,9 @@
 #include "app/WindowMessages.h"
 #include "app/ui/Artwork.h"
 #include "app/ui/CatalogueDialogs.h"
+#include "app/ui/DirectoryDialogs.h"
 #include "app/ui/DirectoryObjects.h"
+#include "app/ui/MenuDialog.h"
 #include "platform/Notifier.h"
 #include "store/TextFormat.h"
 
@@ -426,4 +428,26 @@ bool CVELMOR740PCRemoteView::eventFilter(QObject* watched, QEvent* event) {
     default:
         return QWidget::eventFilter(watched, event);
     }
+}
+
+qint32 CVELMOR740PCRemoteView::RunMenu(const QString& title, const QString& header,
+                                       const QList<CMenuEntry>& entries) {
+    CMenuDialog dialog(title, header, this);
+    for (const CMenuEntry& e : entries)
+        dialog.AddEntry(e.title, e.description, e.command);
+    return dialog.exec();
+}
+
+std::unique_ptr<CDirectoryProgress> CVELMOR740PCRemoteView::OpenProgress(const QString& title,
+                                                                         const QString& button,
+                                                                         const QString& text, int range) {
+    return std::make_unique<CDeleteDLG>(title, button, text, range, this);
+}
+
+bool CVELMOR740PCRemoteView::RunFilterDialog(CFilterRequest& request) {
+    return DirectoryDialogs::RunFilter(this, m_doc, request);
+}
+
+void CVELMOR740PCRemoteView::StartSend(bool specifications, const QList<qint32>& ids) {
+    DirectoryDialogs::StartSend(this, *this, m_doc, specifications, ids);
 }

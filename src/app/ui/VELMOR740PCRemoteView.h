@@ -36,6 +36,11 @@ public:
     void LockMainWindow() override;
     void UnlockMainWindow() override;
     CatalogueDialogResult RunCatalogueDialog(CatalogueDialog dialog) override;
+    qint32 RunMenu(const QString& title, const QString& header, const QList<CMenuEntry>& entries) override;
+    std::unique_ptr<CDirectoryProgress> OpenProgress(const QString& title, const QString& button,
+                                                     const QString& text, int range) override;
+    bool RunFilterDialog(CFilterRequest& request) override;
+    void StartSend(bool specifications, const QList<qint32>& ids) override;
 
     // Replaces one of the directory objects; the items it served are served by the new one.
     void ReplaceDirectory(DirectoryKind kind, std::unique_ptr<CBaseClass> object);

@@ -3,6 +3,7 @@
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
+#include "sheets/ui/SheetSupport.h"
 #include "store/AdoDatabase.h"
 #include "store/UserSchema.h"
 
@@ -12,6 +13,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -27,6 +29,8 @@ QTreeWidget* NewList(QWidget* parent) {
     list->setRootIsDecorated(false);
     list->setAllColumnsShowFocus(true);
     list->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Room above capitals, so that the accents of "Ö" or "Č" are not cut off.
+    list->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: 2px; padding-bottom: 1px; }"));
     return list;
 }
 
@@ -57,12 +61,15 @@ CPagePVParams::CPagePVParams(CVELMOR740PCRemoteDoc& doc, CSpecSheetPages::Page& 
     m_helpText->setWordWrap(true);
     helpLayout->addWidget(m_helpText);
     layout->addWidget(m_helpTitle);
+    int captionWidth = 200;
+    for (const auto& row : page.rows)
+        captionWidth = qMax(captionWidth, m_list->fontMetrics().horizontalAdvance(row->m_Caption) + 16);
+    m_list->setColumnWidth(1, captionWidth);
     m_list->installEventFilter(this);
     connect(m_list, &QTreeWidget::currentItemChanged, this, [this] { ShowHelp(); });
     connect(m_list, &QTreeWidget::itemDoubleClicked, this, [this] { OpenCurrent(); });
     if (m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(selected));
-    m_list->setFocus();
 }
 
 bool CPagePVParams::eventFilter(QObject* watched, QEvent* event) {
@@ -184,33 +191,32 @@ CPVSheet::CPVSheet(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) :
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(560, 560);
+    // Each page's list has the keyboard when the page is shown, so Enter acts on its row.
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (auto* page = qobject_cast<CPagePVParams*>(m_tabs->widget(index)))
+            page->List()->setFocus();
+        else if (auto* steps = qobject_cast<CPageTestSteps*>(m_tabs->widget(index)))
+            steps->List()->setFocus();
+    });
+    if (auto* first = qobject_cast<CPagePVParams*>(m_tabs->widget(0)))
+        first->List()->setFocus();
+    // Wide enough for every page's tab where the screen allows (800 x 600 at least).
+    resize(qBound(560, m_tabs->tabBar()->sizeHint().width() + 40, 780), 560);
 }
 
 bool CPVSheet::SaveAfterOk() {
     if (!m_changed)
         return false;
-    if (Notifier().Ask(m_doc.Text(100, QStringLiteral("Do you want to save the changes?")),
-                       CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Buttons::OkCancel,
-                       CNotifier::Icon::Question) != CNotifier::Answer::Ok)
+    if (!SheetSupport::ConfirmSave(m_doc))
         return false;
     CAdoDatabase db;
     if (!db.Open(m_doc.DataFolder(), UserSchema::FileName()) || !m_pages.Save(db)) {
-        Notifier().ShowMessage(m_doc.Text(50054, QStringLiteral("Database error: Update not possible!")),
-                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
+        SheetSupport::ShowFailure(m_doc);
         return false;
     }
     return true;
 }
 
 bool CPVSheet::Run(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) {
-    CPVSheet sheet(doc, specId, parent);
-    if (!sheet.IsLoaded()) {
-        Notifier().ShowMessage(doc.Text(50054, QStringLiteral("Database error: Update not possible!")),
-                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
-        return false;
-    }
-    if (sheet.exec() != QDialog::Accepted)
-        return false;
-    return sheet.SaveAfterOk();
+    return SheetSupport::Run<CPVSheet>(doc, specId, parent);
 }

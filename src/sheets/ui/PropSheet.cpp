@@ -3,6 +3,7 @@
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
+#include "sheets/ui/SheetSupport.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
 #include "store/UserSchema.h"
@@ -72,6 +73,7 @@ CPropPageGeraet::CPropPageGeraet(CVELMOR740PCRemoteDoc& doc, CProtocolMasterData
     m_list->setHeaderHidden(true);
     m_list->setRootIsDecorated(false);
     m_list->setAllColumnsShowFocus(true);
+    m_list->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: 2px; padding-bottom: 1px; }"));
     m_list->setColumnWidth(0, 110);
     m_list->setColumnWidth(1, 210);
     m_list->header()->setStretchLastSection(true);
@@ -85,6 +87,11 @@ CPropPageGeraet::CPropPageGeraet(CVELMOR740PCRemoteDoc& doc, CProtocolMasterData
         new QTreeWidgetItem(m_list, {field.label, field.value});
         m_entries.push_back(std::move(entry));
     }
+    // Captions are laid out by their measured width, so no language is cut.
+    int captionWidth = 110;
+    for (const auto& field : data.fields)
+        captionWidth = qMax(captionWidth, m_list->fontMetrics().horizontalAdvance(field.label) + 16);
+    m_list->setColumnWidth(0, captionWidth);
     m_list->installEventFilter(this);
     layout->addWidget(m_list, 1);
 
@@ -204,36 +211,25 @@ CPropSheet::CPropSheet(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* p
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     resize(520, 560);
+    // Enter edits the selected field; the list has the keyboard from the start.
+    m_master->List()->setFocus();
 }
 
 bool CPropSheet::SaveAfterOk() {
     m_master->CommitRows();
     if (!m_master->Changed() && !m_data.Modified())
         return false;
-    if (Notifier().Ask(m_doc.Text(100, QStringLiteral("Do you want to save the changes?")),
-                       CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Buttons::OkCancel,
-                       CNotifier::Icon::Question) != CNotifier::Answer::Ok)
+    if (!SheetSupport::ConfirmSave(m_doc))
         return false;
     CAdoDatabase db;
     if (!db.Open(m_doc.DataFolder(), UserSchema::FileName()) ||
         m_data.Save(db) != CProtocolMasterData::SaveResult::Saved) {
-        Notifier().ShowMessage(m_data.Message().isEmpty()
-                                   ? m_doc.Text(50054, QStringLiteral("Database error: Update not possible!"))
-                                   : m_data.Message(),
-                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
+        SheetSupport::ShowFailure(m_doc, m_data.Message());
         return false;
     }
     return true;
 }
 
 bool CPropSheet::Run(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* parent) {
-    CPropSheet sheet(doc, protocolId, parent);
-    if (!sheet.IsLoaded()) {
-        Notifier().ShowMessage(doc.Text(50054, QStringLiteral("Database error: Update not possible!")),
-                               CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
-        return false;
-    }
-    if (sheet.exec() != QDialog::Accepted)
-        return false;
-    return sheet.SaveAfterOk();
+    return SheetSupport::Run<CPropSheet>(doc, protocolId, parent);
 }

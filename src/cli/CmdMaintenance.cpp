@@ -1,0 +1,159 @@
+// Tester maintenance on the command line: the software update from the update package
+// (update) and the RS232 connection test (rs232).
+#include "cli/Commands.h"
+
+#include "link/LinkErrors.h"
+#include "link/RS232.h"
+#include "link/SerialProfile.h"
+#include "maintenance/ConnectionTest.h"
+#include "maintenance/MaintenanceLink.h"
+#include "maintenance/SoftwareUpdate.h"
+#include "platform/Folders.h"
+#include "platform/Notifier.h"
+#include "store/TextCatalog.h"
+
+#include <cstdio>
+
+namespace Cli {
+namespace {
+
+// The text of a TextID in the command's language; "error N" when the catalogue has none.
+QString MaintenanceText(const GlobalOptions& options, qint32 id) {
+    static CTextCatalog catalog;
+    static const bool open = catalog.Open();
+    QString text;
+    if (open && catalog.SeekText(id, Language(options), text) && !text.isEmpty())
+        return text;
+    return QStringLiteral("error %1").arg(id);
+}
+
+void Out(const QString& line) {
+    std::printf("%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+// The serial settings: the global options, else the data folder's settings file.
+CSerialProfile SerialSettings(const GlobalOptions& options) {
+    CSerialProfile p = CSerialProfile::Read(DataFolder(options));
+    if (!options.port.isEmpty())
+        p.port = options.port;
+    if (!options.baud.isEmpty())
+        p.baudRate = options.baud;
+    if (!options.dataBits.isEmpty())
+        p.dataBits = options.dataBits;
+    return p;
+}
+
+// Settings found by a scan go to [RS232], as the dialogs keep them.
+void KeepScanResult(const GlobalOptions& options, const CRS232& link) {
+    const CSerialProfile p = MaintenanceLink::CurrentSettings(link);
+    std::fprintf(stderr, "v740ctl: tester found on %s at %s baud, %s data bits\n",
+                 p.port.toLocal8Bit().constData(), p.baudRate.toLocal8Bit().constData(),
+                 p.dataBits.toLocal8Bit().constData());
+    if (!p.Write(DataFolder(options)))
+        Err(QStringLiteral("could not write the serial settings to %1")
+                .arg(CSerialProfile::SettingsFile(DataFolder(options))));
+}
+
+int CmdRs232(const GlobalOptions& options, const QStringList& args) {
+    CRS232 link;
+    CConnectionTest test(link);
+    bool ok = test.Connect(SerialSettings(options));
+    if (test.FoundByScan())
+        KeepScanResult(options, link);
+    qint32 error = ok ? 0 : test.ErrorCode();
+    if (ok) {
+        link.NotifyLinkStatus(LinkIcon::Connected);
+        for (const QString& command : args) {
+            QString reply;
+            if (!test.Send(command, reply)) {
+                ok = false;
+                error = test.ErrorCode();
+                link.NotifyLinkStatus(LinkIcon::Failed);
+                break;
+            }
+            Out(reply);
+        }
+    }
+    test.Close();
+    if (ok && error == 0)
+        return 0;
+    Err(MaintenanceText(options, error));
+    return 1;
+}
+
+int CmdUpdate(const GlobalOptions& options, const QStringList& args) {
+    QString folder = Folders::UpdateFolder();
+    bool info = false, yes = false;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--folder") && i + 1 < args.size())
+            folder = args[++i];
+        else if (args[i] == QLatin1String("--info"))
+            info = true;
+        else if (args[i] == QLatin1String("--yes"))
+            yes = true;
+        else {
+            Err(QStringLiteral("update: unexpected argument '%1'").arg(args[i]));
+            return 2;
+        }
+    }
+    // Questions of the update are answered no unless --yes is given.
+    CStderrNotifier notifier(yes ? CNotifier::Answer::Yes : CNotifier::Answer::No);
+    CScopedNotifier scoped(&notifier);
+
+    CRS232 link;
+    CSoftwareUpdate update(link, folder, [&options](qint32 id) { return MaintenanceText(options, id); });
+    QString lastStatus;
+    CSoftwareUpdate::Callbacks cb;
+    cb.status = [&lastStatus](const QString& text, StatusColour) {
+        if (text != lastStatus)
+            Err(text);
+        lastStatus = text;
+    };
+    update.SetCallbacks(cb);
+    const bool connected = update.Connect(SerialSettings(options));
+    if (update.FoundByScan())
+        KeepScanResult(options, link);
+    update.ReportConnection();
+    if (!connected) {
+        update.Close();
+        return 1;
+    }
+    int status = 0;
+    if (!update.ReadPackage()) {
+        Err(update.PackageText());
+        if (!update.CopyList().MissingFile().isEmpty())
+            Err(QStringLiteral("missing: %1").arg(update.CopyList().MissingFile()));
+        status = 1;
+    } else if (info) {
+        for (const CSoftwareUpdate::FileRow& row : update.FileList())
+            Out(QStringList{row.file, row.size, row.packageVersion, row.testerVersion}.join(
+                QLatin1Char('\t')));
+        if (!update.IsConnected())
+            status = 1;
+    } else if (!update.ConfirmVersions() || !update.Copy()) {
+        status = 1;
+    } else {
+        for (const CopyEntry& e : update.CopyList().Entries())
+            Out(QStringList{e.fileName, e.testerPath, QString::number(e.size)}.join(QLatin1Char('\t')));
+    }
+    if (!update.Close() && status == 0) {
+        Err(MaintenanceText(options, link.GetErrorCode()));
+        status = 1;
+    }
+    return status;
+}
+
+const CommandRegistration
+    kRs232("rs232",
+           "rs232 [CMD...]            connection test: connect (scan if needed), send each "
+           "command, print each reply",
+           CmdRs232);
+const CommandRegistration
+    kUpdate("update",
+            "update [--folder DIR] [--info] [--yes]   update the tester's software from the "
+            "update package (--info: list its files and versions)",
+            CmdUpdate);
+
+} // namespace
+} // namespace Cli
