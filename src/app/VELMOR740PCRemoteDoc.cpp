@@ -124,25 +124,18 @@ void CVELMOR740PCRemoteDoc::ReadSettings() {
 
 bool CVELMOR740PCRemoteDoc::CheckUserDatabase() {
     CAdoDatabase db;
-    if (!db.Open(m_DataFolder, UserSchema::FileName()) || !db.OpenTable(QStringLiteral("VersionTab")))
+    if (!db.Open(m_DataFolder, UserSchema::FileName()))
         return false; // the data store has shown why
-    const QString column = QStringLiteral("DatabaseVersion");
-    QString version;
-    // An empty VersionTab or an empty version would otherwise end the program without a
-    // word; it is told like any other version this program cannot use.
-    if (db.MoveLast() && !db.IsNull(column) && !db.GetString(column, version))
-        return false;
-    db.CloseRecordset();
-    if (version == RequiredDatabaseVersion()) {
+    QString message;
+    if (UserSchema::CheckVersion(
+            db, [this](qint32 id) { return Text(id); }, m_ProgramFolder, message)) {
         // A file of an earlier build gets the name keys and loses triggers the stock
         // sqlite3 tool cannot run; the program works on without them if that fails.
         UserSchema::CompleteSchema(db, m_Settings.language);
         return true;
     }
-    const QString text = FormatText(QStringLiteral("%s\n%s\n%s"), Text(50056),
-                                    FormatText(Text(50058), RequiredDatabaseVersion(), version),
-                                    FormatText(Text(50059), m_ProgramFolder));
-    Show(text, int(CNotifier::Icon::Error));
+    if (!message.isEmpty())
+        Show(message, int(CNotifier::Icon::Error));
     return false;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/RegistrySettings.h"
 #include "platform/SettingsFile.h"
 #include "store/TextCatalog.h"
+#include "store/UserSchema.h"
 
 #include <QString>
 #include <array>
@@ -41,7 +42,7 @@ public:
 
     // The title of the program's window and of its message boxes.
     static QString AppTitle() { return QStringLiteral("VELMOR - Roziraz Uvurad"); }
-    static QString RequiredDatabaseVersion() { return QStringLiteral("3.2"); }
+    static QString RequiredDatabaseVersion() { return UserSchema::CurrentVersion(); }
     static QString SettingsFileName() { return CSettingsFile::FileName(); }
     static QString LockFileName() { return QStringLiteral("user2.log"); }
     // The local folder's lock of our own: nobody replaces the database (v740ctl restore)

@@ -1,7 +1,11 @@
 #include "cli/Commands.h"
 
 #include "link/LinkProtocol.h"
+#include "platform/Folders.h"
 #include "platform/Notifier.h"
+#include "store/AdoDatabase.h"
+#include "store/TextCatalog.h"
+#include "store/UserSchema.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -61,6 +65,42 @@ bool CheckSerialOptions(const GlobalOptions& options) {
         }
     }
     return true;
+}
+
+// Commands that work on user2.db check its version as the program's start-up does, so
+// that none writes into a database the program refuses (init, backup and restore check
+// versions their own way).
+bool WorksOnUserDatabase(const QString& command) {
+    static const QStringList names{QStringLiteral("check-names"), QStringLiteral("due"),
+                                   QStringLiteral("edit"),        QStringLiteral("export"),
+                                   QStringLiteral("import"),      QStringLiteral("send"),
+                                   QStringLiteral("show")};
+    return names.contains(command);
+}
+
+bool CheckUserDatabase(const GlobalOptions& options) {
+    const QString folder = DataFolder(options);
+    // A missing file is each command's own message.
+    if (!QFileInfo::exists(folder + QLatin1Char('/') + UserSchema::FileName()))
+        return true;
+    CAdoDatabase db;
+    if (!db.Open(folder, UserSchema::FileName()))
+        return false; // the data store has told why
+    CTextCatalog catalog;
+    const bool open = catalog.Open();
+    const QString language = Language(options);
+    QString message;
+    if (UserSchema::CheckVersion(
+            db,
+            [&](qint32 id) {
+                QString text;
+                return open && catalog.SeekText(id, language, text) ? text : QString();
+            },
+            Folders::ProgramFolder(), message))
+        return true;
+    if (!message.isEmpty())
+        Err(message);
+    return false;
 }
 
 } // namespace
@@ -130,6 +170,9 @@ int Run(const QStringList& argsIn) {
         Usage(stderr);
         return 2;
     }
+    if (WorksOnUserDatabase(command) && !args.contains(QLatin1String("--help")) &&
+        !CheckUserDatabase(options))
+        return 1;
     return it.value().handler(options, args);
 }
 

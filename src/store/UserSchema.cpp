@@ -3,6 +3,7 @@
 #include "platform/Notifier.h"
 #include "store/AdoDatabase.h"
 #include "store/NameOrder.h"
+#include "store/TextFormat.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -232,6 +233,26 @@ const QStringList& DateColumns() {
 
 bool IsKnownVersion(const QString& version) {
     return VersionIndex(version) >= 0;
+}
+
+bool CheckVersion(CAdoDatabase& db, const std::function<QString(qint32)>& text, const QString& programFolder,
+                  QString& message) {
+    message.clear();
+    if (!db.OpenTable(QStringLiteral("VersionTab")))
+        return false;
+    const QString column = QStringLiteral("DatabaseVersion");
+    QString version;
+    // An empty VersionTab or an empty version would otherwise end without a word; it is
+    // told like any other version this program cannot use.
+    if (db.MoveLast() && !db.IsNull(column) && !db.GetString(column, version))
+        return false;
+    db.CloseRecordset();
+    if (version == CurrentVersion())
+        return true;
+    message = FormatText(QStringLiteral("%s\n%s\n%s"), text(50056),
+                         FormatText(text(50058), CurrentVersion(), version),
+                         FormatText(text(50059), programFolder));
+    return false;
 }
 
 QString FileName() {

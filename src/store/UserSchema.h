@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "store/NameOrder.h"
 
@@ -18,6 +19,13 @@ bool IsKnownVersion(const QString& version);
 
 // File name of the user database in the data folder.
 QString FileName();
+
+// The start-up's check of an open user database: the DatabaseVersion of VersionTab's
+// last row must be CurrentVersion(). False when it differs (message: the program's text
+// naming both versions and the program folder, texts from text) or cannot be read
+// (message empty: the data store has told why).
+bool CheckVersion(CAdoDatabase& db, const std::function<QString(qint32 textId)>& text,
+                  const QString& programFolder, QString& message);
 
 // The statements that create an empty database of the version: tables, indexes and the
 // VersionTab rows of every step up to the version; a 3.2 file also gets the language that
