@@ -1,6 +1,6 @@
 #include "cli/Commands.h"
 
-#include "platform/LockFile.h"
+#include "platform/DataFolderLock.h"
 #include "platform/UserName.h"
 #include "store/UserSchema.h"
 #include "upgrade/DatabaseBackup.h"
@@ -64,22 +64,18 @@ int CmdRestore(const GlobalOptions& options, const QStringList& args) {
     // shared folder's lock and the local folder's own both say that it is open.
     QString user;
     GetUserName(user);
-    CLockFile locks[2];
-    const QString names[2] = {QStringLiteral("user2.log"), QStringLiteral("V740Control.lock")};
-    for (int i = 0; i < 2; ++i) {
-        switch (locks[i].Acquire(folder + QLatin1Char('/') + names[i], user)) {
-        case CLockFile::Result::Locked:
-            break;
-        case CLockFile::Result::InUse:
-            Err(QStringLiteral("restore: the data folder is in use by %1; close V740Control there first")
-                    .arg(locks[i].HolderName().isEmpty() ? QStringLiteral("another program")
-                                                         : locks[i].HolderName()));
-            return 1;
-        case CLockFile::Result::Failed:
-            Err(QStringLiteral("restore: the data folder cannot be locked (%1)")
-                    .arg(QString::fromUtf8(std::strerror(locks[i].Error()))));
-            return 1;
-        }
+    CDataFolderLock lock;
+    switch (lock.Acquire(folder, user, 0)) {
+    case CLockFile::Result::Locked:
+        break;
+    case CLockFile::Result::InUse:
+        Err(QStringLiteral("restore: the data folder is in use by %1; close V740Control there first")
+                .arg(lock.HolderName().isEmpty() ? QStringLiteral("another program") : lock.HolderName()));
+        return 1;
+    case CLockFile::Result::Failed:
+        Err(QStringLiteral("restore: the data folder cannot be locked (%1)")
+                .arg(QString::fromUtf8(std::strerror(lock.Error()))));
+        return 1;
     }
     const DatabaseBackup::Result result =
         DatabaseBackup::Restore(folder, QFileInfo(file).absoluteFilePath(), QDateTime::currentDateTime());

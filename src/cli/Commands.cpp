@@ -1,10 +1,13 @@
 #include "cli/Commands.h"
 
 #include "link/LinkProtocol.h"
+#include "platform/DataFolderLock.h"
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
+#include "platform/UserName.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
+#include "store/TextFormat.h"
 #include "store/UserSchema.h"
 
 #include <QDir>
@@ -12,6 +15,7 @@
 #include <QMap>
 #include <QRegularExpression>
 #include <cstdio>
+#include <cstring>
 
 namespace Cli {
 
@@ -76,6 +80,49 @@ bool WorksOnUserDatabase(const QString& command) {
                                    QStringLiteral("import"),      QStringLiteral("send"),
                                    QStringLiteral("show")};
     return names.contains(command);
+}
+
+// Commands that change user2.db. They take the data folder's locks first, so that they
+// neither write under a running program nor interleave with another writer.
+bool WritesUserDatabase(const QString& command) {
+    static const QStringList names{QStringLiteral("current"), QStringLiteral("delete"),
+                                   QStringLiteral("edit"), QStringLiteral("filter"),
+                                   QStringLiteral("import")};
+    return names.contains(command);
+}
+
+QString CatalogueText(const GlobalOptions& options, qint32 id, const QString& fallback) {
+    CTextCatalog catalog;
+    QString text;
+    if (catalog.Open() && catalog.SeekText(id, Language(options), text) && !text.isEmpty())
+        return text;
+    return fallback;
+}
+
+// Waits up to the busy time-out for the program or another writer to let go of the
+// folder; refuses with the holder's name after that.
+bool LockDataFolder(const GlobalOptions& options, CDataFolderLock& lock) {
+    const QString folder = DataFolder(options);
+    // Without the database there is nothing to guard; each command says what is missing.
+    if (!QFileInfo::exists(folder + QLatin1Char('/') + UserSchema::FileName()))
+        return true;
+    QString user;
+    GetUserName(user);
+    switch (lock.Acquire(folder, user, BusyTimeoutMs())) {
+    case CLockFile::Result::Locked:
+        return true;
+    case CLockFile::Result::InUse: {
+        const QString format = CatalogueText(
+            options, 50020, QStringLiteral("VELMOR - Roziraz Uvurad is already in use by user: %s!"));
+        Err(FormatText(format, lock.HolderName().isEmpty() ? QStringLiteral("?") : lock.HolderName()));
+        return false;
+    }
+    case CLockFile::Result::Failed:
+        break;
+    }
+    Err(QStringLiteral("the data folder cannot be locked: %1: %2")
+            .arg(lock.FailedPath(), QString::fromLocal8Bit(std::strerror(lock.Error()))));
+    return false;
 }
 
 bool CheckUserDatabase(const GlobalOptions& options) {
@@ -172,6 +219,10 @@ int Run(const QStringList& argsIn) {
     }
     if (WorksOnUserDatabase(command) && !args.contains(QLatin1String("--help")) &&
         !CheckUserDatabase(options))
+        return 1;
+    CDataFolderLock lock;
+    if (WritesUserDatabase(command) && !args.contains(QLatin1String("--help")) &&
+        !LockDataFolder(options, lock))
         return 1;
     return it.value().handler(options, args);
 }

@@ -1,5 +1,6 @@
 #include "store/AdoDatabase.h"
 
+#include "platform/DataFolderLock.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
 #include "store/JetFunctions.h"
@@ -38,12 +39,6 @@ Kind KindOfDeclType(const char* decl) {
         t.startsWith("REAL") || t.startsWith("FLOAT") || t.startsWith("CURRENCY") || t.startsWith("SINGLE"))
         return KindDecimal;
     return KindNone;
-}
-
-int BusyTimeoutMs() {
-    bool ok = false;
-    const int fromEnv = qEnvironmentVariableIntValue("VELMOR_DB_BUSY_TIMEOUT_MS", &ok);
-    return ok && fromEnv >= 0 ? fromEnv : 5000;
 }
 
 bool IsJetFile(const QString& path) {

@@ -1,9 +1,12 @@
 // v740ctl import and export on real folders.
 #include "exchange/ExchangeFixture.h"
+#include "platform/DataFolderLock.h"
 #include "platform/LocaleFormat.h"
 #include "store/UserSchema.h"
 
 #include <QRegularExpression>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -244,4 +247,59 @@ TEST_F(CliTest, CsvExportWritesOneLinePerFileAndKeepsAnExistingCsvData) {
     EXPECT_EQ(overwrite.exitCode, 0) << overwrite.err.toStdString();
     EXPECT_EQ(overwrite.out.trimmed(), files[1]);
     EXPECT_EQ(ReadFile(files[0]), before);
+}
+
+// A writer does not work under the program or another writer: it waits for the folder's
+// lock up to the busy time-out, then refuses and names the holder, with nothing written.
+// Either lock counts, the shared folder's and the local folder's alike.
+TEST_F(CliTest, ImportWaitsForTheDataFolderLockThenRefusesNamingTheHolder) {
+    const QStringList import{QStringLiteral("--lang"),
+                             QStringLiteral("English"),
+                             QStringLiteral("--data"),
+                             DataDir(),
+                             QStringLiteral("import"),
+                             QStringLiteral("--source"),
+                             QStringLiteral("drive"),
+                             QStringLiteral("--path"),
+                             usb,
+                             QStringLiteral("--kind"),
+                             QStringLiteral("specs"),
+                             QStringLiteral("--all")};
+    const QStringList shortWait{QStringLiteral("VELMOR_DB_BUSY_TIMEOUT_MS=300")};
+    for (const QString& name : {CDataFolderLock::SharedLockName(), CDataFolderLock::LocalLockName()}) {
+        SCOPED_TRACE(name.toStdString());
+        CLockFile held;
+        ASSERT_EQ(held.Acquire(DataDir() + QLatin1Char('/') + name, QStringLiteral("Technician Two")),
+                  CLockFile::Result::Locked);
+        const ProcessResult r = RunProgram(QStringLiteral("v740ctl"), import, shortWait);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(QLatin1String("Technician Two"))) << r.err.toStdString();
+        EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM TypenTab")), 0);
+    }
+
+    // Let go while the writer waits: it goes on and imports.
+    CLockFile held;
+    ASSERT_EQ(
+        held.Acquire(DataDir() + QLatin1Char('/') + CDataFolderLock::LocalLockName(), QStringLiteral("V740")),
+        CLockFile::Result::Locked);
+    std::thread releaser([&held] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        held.Release();
+    });
+    const ProcessResult r =
+        RunProgram(QStringLiteral("v740ctl"), import, {QStringLiteral("VELMOR_DB_BUSY_TIMEOUT_MS=20000")});
+    releaser.join();
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM TypenTab")), 2);
+
+    // Readers are not held up.
+    ASSERT_EQ(
+        held.Acquire(DataDir() + QLatin1Char('/') + CDataFolderLock::LocalLockName(), QStringLiteral("V740")),
+        CLockFile::Result::Locked);
+    const ProcessResult show =
+        RunProgram(QStringLiteral("v740ctl"),
+                   {QStringLiteral("--data"), DataDir(), QStringLiteral("show"), QStringLiteral("--kind"),
+                    QStringLiteral("specs"), QStringLiteral("--id"), QStringLiteral("1")},
+                   shortWait);
+    EXPECT_EQ(show.exitCode, 0) << show.err.toStdString();
 }
