@@ -273,7 +273,7 @@ bool CXmlExchange::CheckProtocol(CAdoDatabase& db, const QString& deviceIn, cons
     const QString client = Cut(clientIn, 20);
     const QString guid = Cut(guidIn, 40);
     const QString specificationName = Cut(specificationNameIn, 20);
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraeteTab WHERE Device = '%1'").arg(SqlQuote(device))))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM GeraeteTab WHERE Device = ?"), {device}))
         return false;
     struct Match {
         bool found = false;
@@ -907,8 +907,9 @@ bool CXmlExchange::ImportProtocol(CAdoDatabase& db, const ProtocolEntry& e, int&
         if (now != ImportDecision::Update) {
             // The protocol this one retires must be the only current one of its GUID; one
             // stored under another device name would make a second current protocol.
-            if (!db.OpenQuery(QStringLiteral("SELECT id FROM GeraeteTab WHERE myGUID = %1 AND History = 0")
-                                  .arg(Lit(Cut(e.guid, 40))))) {
+            if (!db.OpenQueryBound(
+                    QStringLiteral("SELECT id FROM GeraeteTab WHERE myGUID = ? AND History = 0"),
+                    {Cut(e.guid, 40)})) {
                 error = db.GetErrorNumber();
                 return false;
             }

@@ -173,7 +173,8 @@ bool CXmlExport::FindProtocolSpecifications(CAdoDatabase& db, const QList<qint32
     QStringList names;
     for (const qint32 id : protocolIds) {
         QString name;
-        if (!db.OpenQuery(QStringLiteral("SELECT SpecificationName FROM GeraeteTab WHERE id = %1").arg(id)) ||
+        if (!db.OpenQueryBound(QStringLiteral("SELECT SpecificationName FROM GeraeteTab WHERE id = ?"),
+                               {id}) ||
             !db.HasRow() ||
             (!db.IsNull(QStringLiteral("SpecificationName")) &&
              !db.GetString(QStringLiteral("SpecificationName"), name))) {
@@ -185,7 +186,7 @@ bool CXmlExport::FindProtocolSpecifications(CAdoDatabase& db, const QList<qint32
     }
     for (const QString& name : names) {
         qint32 id = 0;
-        if (!db.OpenQuery(QStringLiteral("SELECT id FROM TypenTab WHERE Name = '%1'").arg(SqlQuote(name))) ||
+        if (!db.OpenQueryBound(QStringLiteral("SELECT id FROM TypenTab WHERE Name = ?"), {name}) ||
             !db.HasRow() || !db.GetLong(QStringLiteral("id"), id)) {
             Message(kTextRecordUnreadable, name);
             return false;

@@ -11,9 +11,9 @@ namespace {
 // Asked before the record is read, because the strict getter reports a missing column to
 // the user.
 bool HasColumn(CAdoDatabase& db, const char* table, const char* column) {
-    return db.OpenQuery(
-               QStringLiteral("SELECT name FROM pragma_table_info('%1') WHERE name = '%2' COLLATE NOCASE")
-                   .arg(QLatin1String(table), QLatin1String(column))) &&
+    return db.OpenQueryBound(
+               QStringLiteral("SELECT name FROM pragma_table_info(?) WHERE name = ? COLLATE NOCASE"),
+               {QString::fromLatin1(table), QString::fromLatin1(column)}) &&
            db.HasRow();
 }
 
@@ -90,7 +90,7 @@ bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& reco
     record = XmlSpecificationRecord();
     failure = ReadFailure::NotOpened;
     const bool hasExtraPolation = HasColumn(db, "TypenTab", "UseExtraPolation");
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab Where id=%1").arg(id)))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM TypenTab Where id=?"), {id}))
         return false;
     failure = ReadFailure::NotFound;
     if (!db.HasRow())
@@ -136,24 +136,24 @@ bool ReadSpecification(CAdoDatabase& db, qint32 id, XmlSpecificationRecord& reco
     if (!r.Ok())
         return false;
 
-    const QString where = QStringLiteral(" WHERE TypenTabID = %1").arg(record.id);
+    const QVariantList where{record.id};
     if (s.partsUsed != 0) {
-        if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypPartsTab") + where))
+        if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM TypPartsTab WHERE TypenTabID = ?"), where))
             return false;
         for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
             record.parts.push_back(
                 {r.Long("GroupNo"), r.Long("AppliedPartID"), r.Long("Jacks"), r.Text("Description")});
     }
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypSichtPrfTab") + where))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM TypSichtPrfTab WHERE TypenTabID = ?"), where))
         return false;
     for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
         record.visual.push_back({r.Long("RefNo"), r.Long("TextID"), r.Text("myText")});
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypTestStepTab") + where))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM TypTestStepTab WHERE TypenTabID = ?"), where))
         return false;
     for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
         record.tests.push_back({r.Long("RefNo"), r.Long("MeasNo"), r.Long("MainOrder"), r.Long("TypOrder"),
                                 r.Long("GroupNo"), r.Double("Limit"), r.Long("Jacks")});
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypFktStepTab") + where))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM TypFktStepTab WHERE TypenTabID = ?"), where))
         return false;
     for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
         record.functional.push_back({r.Long("RefNo"), r.Text("myText"), r.Long("UseLimitsID"),
@@ -168,7 +168,7 @@ bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, ReadFa
     record = XmlProtocolRecord();
     failure = ReadFailure::NotOpened;
     const bool hasExtraPolation = HasColumn(db, "GeraeteTab", "UseExtraPolation");
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraeteTab Where id=%1").arg(id)))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM GeraeteTab Where id=?"), {id}))
         return false;
     failure = ReadFailure::NotFound;
     if (!db.HasRow())
@@ -210,24 +210,24 @@ bool ReadProtocol(CAdoDatabase& db, qint32 id, XmlProtocolRecord& record, ReadFa
     if (!r.Ok())
         return false;
 
-    if (!db.OpenQuery(QStringLiteral("SELECT myGUID FROM TypenTab WHERE Name = %1")
-                          .arg(SqlLiteral(p.specificationName))))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT myGUID FROM TypenTab WHERE Name = ?"),
+                           {p.specificationName}))
         return false;
     if (!db.HasRow())
         return false;
     p.specificationGuid = r.Text("myGUID");
 
-    const QString where = QStringLiteral(" WHERE GeraeteTabID = %1").arg(record.id);
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraetSichtProtTab") + where))
+    const QVariantList where{record.id};
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM GeraetSichtProtTab WHERE GeraeteTabID = ?"), where))
         return false;
     for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
         record.visual.push_back({r.Long("RefNo"), 0, r.Long("Result"), 0});
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraetProtTab") + where))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM GeraetProtTab WHERE GeraeteTabID = ?"), where))
         return false;
     for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
         record.tests.push_back(
             {r.Long("RefNo"), r.Double("MeasValue"), r.Long("Result"), r.Double("FirstValue")});
-    if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraetFktProtTab") + where))
+    if (!db.OpenQueryBound(QStringLiteral("SELECT * FROM GeraetFktProtTab WHERE GeraeteTabID = ?"), where))
         return false;
     for (bool row = db.HasRow(); row && r.Ok(); row = db.MoveNext())
         record.functional.push_back(

@@ -599,10 +599,7 @@ bool CAdoDatabase::Execute(const QString& sql) {
     return true;
 }
 
-bool CAdoDatabase::ExecuteBound(const QString& sql, const QVariantList& values) {
-    if (!NeedConnection())
-        return false;
-    m_rs.reset();
+sqlite3_stmt* CAdoDatabase::Prepared(const QString& sql, qint32 failNumber) {
     sqlite3_stmt*& stmt = m_prepared[sql];
     if (!stmt) {
         const QByteArray text = Jet::TranslateStatement(sql).toUtf8();
@@ -611,11 +608,16 @@ bool CAdoDatabase::ExecuteBound(const QString& sql, const QVariantList& values) 
         if (rc != SQLITE_OK || !stmt) {
             m_prepared.remove(sql);
             DriverError(rc);
-            return Fail(DbError::Execute);
+            Fail(failNumber);
+            return nullptr;
         }
     }
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
+    return stmt;
+}
+
+bool CAdoDatabase::Bind(sqlite3_stmt* stmt, const QVariantList& values, qint32 failNumber) {
     for (int i = 0; i < values.size(); ++i) {
         const QVariant& v = values[i];
         int rc = SQLITE_OK;
@@ -639,16 +641,52 @@ bool CAdoDatabase::ExecuteBound(const QString& sql, const QVariantList& values) 
         }
         if (rc != SQLITE_OK) {
             DriverError(rc);
-            return Fail(DbError::Execute);
+            return Fail(failNumber);
         }
     }
+    return true;
+}
+
+bool CAdoDatabase::ExecuteBound(const QString& sql, const QVariantList& values) {
+    if (!NeedConnection())
+        return false;
+    m_rs.reset();
+    sqlite3_stmt* stmt = Prepared(sql, DbError::Execute);
+    if (!stmt || !Bind(stmt, values, DbError::Execute))
+        return false;
     const int rc = sqlite3_step(stmt);
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
         DriverError(rc);
         sqlite3_reset(stmt);
-        return Fail(DbError::Execute);
+        return FailFor(rc, DbError::Execute);
     }
     sqlite3_reset(stmt);
+    return true;
+}
+
+bool CAdoDatabase::OpenQueryBound(const QString& sql, const QVariantList& values) {
+    if (!NeedConnection())
+        return false;
+    m_rs.reset();
+    sqlite3_stmt* stmt = Prepared(sql, DbError::OpenRecordset);
+    if (!stmt || !Bind(stmt, values, DbError::OpenRecordset))
+        return false;
+    auto rs = std::make_unique<Recordset>();
+    const int n = sqlite3_column_count(stmt);
+    for (int c = 0; c < n; ++c) {
+        const QString name = QString::fromUtf8(sqlite3_column_name(stmt, c));
+        rs->names << name;
+        rs->lowerNames << name.toLower();
+        rs->kinds.push_back(KindOfDeclType(sqlite3_column_decltype(stmt, c)));
+    }
+    // As every other recordset: all rows now, and the statement reset, so nothing stays open.
+    const int rc = rs->rows.ReadAll(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE) {
+        DriverError(rc);
+        return FailFor(rc, DbError::OpenRecordset);
+    }
+    m_rs = std::move(rs);
     return true;
 }
 

@@ -94,6 +94,9 @@ public:
     // with the same text, so a run of inserts is not parsed anew for every row; values need
     // no quoting.
     bool ExecuteBound(const QString& sql, const QVariantList& values);
+    // OpenQuery for a statement with "?" parameters, kept prepared like ExecuteBound's: the
+    // lookups that an import or export runs once per record.
+    bool OpenQueryBound(const QString& sql, const QVariantList& values);
     bool GetNewId(qint32& id);
     // Rows changed by the last INSERT, UPDATE or DELETE.
     int ChangedRows() const;
@@ -125,11 +128,14 @@ private:
     const Value* Column(const QString& column, int* kind) const;
     bool ReadDate(const QString& column, QDate& day, QTime& time);
     bool RunStatement(const QString& sql, std::unique_ptr<Recordset>& result, qint32 failNumber);
+    // The kept statement for sql, reset and without bindings; null after a failure.
+    sqlite3_stmt* Prepared(const QString& sql, qint32 failNumber);
+    bool Bind(sqlite3_stmt* stmt, const QVariantList& values, qint32 failNumber);
 
     sqlite3* m_db = nullptr;
     QString m_path;
     std::unique_ptr<Recordset> m_rs;
-    QHash<QString, sqlite3_stmt*> m_prepared; // ExecuteBound's statements
+    QHash<QString, sqlite3_stmt*> m_prepared; // the bound statements, kept prepared
     qint32 m_lastError = 0;
 };
 
