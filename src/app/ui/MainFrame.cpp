@@ -346,8 +346,14 @@ void CMainFrame::Activate() {
     activateWindow();
 }
 
+QPrinter& CMainFrame::Printer() {
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>();
+    return *m_printer;
+}
+
 void CMainFrame::OnPrintSetup() {
-    QPageSetupDialog dialog(&m_printer, this);
+    QPageSetupDialog dialog(&Printer(), this);
     dialog.exec();
 }
 
