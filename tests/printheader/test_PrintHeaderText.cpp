@@ -213,6 +213,7 @@ TEST(PrintHeaderFiles, BadBitmapsChangeNothing) {
     EXPECT_EQ(sig, logo);
 
     // A data folder that cannot be written: the store fails as such.
+    ASSERT_TRUE(WriteBytes(good, logo));
     ASSERT_EQ(CPrintHeaderText::StoreLogo(dir.filePath(QStringLiteral("missing")), good),
               CPrintHeaderText::kStoreFailed);
 }
