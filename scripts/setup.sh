@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev libsqlite3-dev sqlite3 libpugixml-dev
   googletest libgtest-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core xvfb xauth poppler-utils
-  dpkg-dev help2man lintian
+  dpkg-dev help2man lintian clang-format
 )
 
 missing=()
@@ -32,6 +32,11 @@ if ((${#missing[@]})); then
     $SUDO apt-get update -q
     $SUDO apt-get install -y -q "${missing[@]}"
   fi
+fi
+
+# CI configures its own build folders.
+if [[ -n "${V740_SETUP_NO_BUILD:-}" ]]; then
+  exit 0
 fi
 
 BUILD="${V740_BUILD_DIR:-$ROOT/build}"

@@ -75,10 +75,11 @@ bool CheckSerialOptions(const GlobalOptions& options) {
 // that none writes into a database the program refuses (init, backup and restore check
 // versions their own way).
 bool WorksOnUserDatabase(const QString& command) {
-    static const QStringList names{QStringLiteral("check-names"), QStringLiteral("due"),
-                                   QStringLiteral("edit"),        QStringLiteral("export"),
-                                   QStringLiteral("import"),      QStringLiteral("send"),
-                                   QStringLiteral("show")};
+    static const QStringList names{
+        QStringLiteral("check-names"), QStringLiteral("current"), QStringLiteral("delete"),
+        QStringLiteral("due"),         QStringLiteral("edit"),    QStringLiteral("export"),
+        QStringLiteral("filter"),      QStringLiteral("import"),  QStringLiteral("list"),
+        QStringLiteral("send"),        QStringLiteral("show")};
     return names.contains(command);
 }
 

@@ -1,5 +1,6 @@
 #include "views/DirectoryRecords.h"
 
+#include "platform/Notifier.h"
 #include "store/AdoDatabase.h"
 #include "store/UserSetUpInfo.h"
 
@@ -127,7 +128,7 @@ bool ReadRows(CAdoDatabase& db, Kind kind, const QString& sql, const TextLookup&
 }
 
 ListResult LoadList(CAdoDatabase& db, Kind kind, const QString& databaseFile, const QString& dataFolder,
-                    const TextLookup& text) {
+                    const TextLookup& text, bool storeSwitchOff) {
     ListResult result;
     CUserSetUpInfo settings(databaseFile, dataFolder);
     const int directory = SettingsDirectory(kind);
@@ -135,13 +136,25 @@ ListResult LoadList(CAdoDatabase& db, Kind kind, const QString& databaseFile, co
     QString query;
     settings.GetFilter(directory, filterOn, query);
     if (filterOn != 0 && !query.trimmed().isEmpty()) {
-        if (ReadRows(db, kind, query, text, result.rows)) {
+        // A stored query that no longer runs is no error the user must acknowledge.
+        class CSilent : public CNotifier {
+        public:
+            void ShowMessage(const QString&, const QString&, Icon) override {}
+            Answer Ask(const QString&, const QString&, Buttons, Icon) override { return Answer::Cancel; }
+        } silent;
+        bool ran = false;
+        {
+            CScopedNotifier quiet(&silent);
+            ran = ReadRows(db, kind, query, text, result.rows);
+        }
+        if (ran) {
             result.ok = true;
             result.filtered = true;
             return result;
         }
         // A stored query that no longer runs is switched off silently; the query is kept.
-        settings.SetFilter(directory, 0, query);
+        if (storeSwitchOff)
+            settings.SetFilter(directory, 0, query);
         result.filterSwitchedOff = true;
     }
     result.ok = ReadRows(db, kind, DefaultQuery(kind), text, result.rows);

@@ -52,8 +52,9 @@ struct ListResult {
 };
 // The list load: the stored filter query when it is on (switched off and stored off when it
 // fails), otherwise the default query. databaseFile/dataFolder locate the view settings.
+// A reader that must not write (v740ctl list) passes storeSwitchOff false.
 ListResult LoadList(CAdoDatabase& db, Kind kind, const QString& databaseFile, const QString& dataFolder,
-                    const TextLookup& text);
+                    const TextLookup& text, bool storeSwitchOff = true);
 
 // The history list of a device: all protocols with its myGUID, newest first.
 bool LoadHistory(CAdoDatabase& db, const QString& guid, const TextLookup& text, std::vector<Row>& rows);

@@ -1,6 +1,7 @@
 #include "store/AdoDatabase.h"
 #include "store/UserSchema.h"
 #include "store/UserSetUpInfo.h"
+#include "support/TestSupport.h"
 #include "views/DirectoryRecords.h"
 
 #include <QTemporaryDir>
@@ -99,7 +100,16 @@ TEST_F(DirectoryRecordsTest, StoredFilterRunsOrIsSwitchedOffSilentlyKeepingTheQu
 
     const QString broken = QStringLiteral("SELECT * FROM NoSuchTab WHERE");
     ASSERT_TRUE(settings.SetFilter(kDirectorySpecifications, -1, broken));
+    // A reader that must not write sees the fallback but leaves the setting alone.
+    r = LoadList(db, Kind::Specifications, UserSchema::FileName(), tmp.path(), Text, false);
+    EXPECT_TRUE(r.filterSwitchedOff);
+    int stillOn = 0;
+    QString query;
+    ASSERT_TRUE(settings.GetFilter(kDirectorySpecifications, stillOn, query));
+    EXPECT_EQ(stillOn, -1);
+    CNotifierScope notes;
     r = LoadList(db, Kind::Specifications, UserSchema::FileName(), tmp.path(), Text);
+    EXPECT_TRUE(notes.recorder.messages.isEmpty()) << "silently";
     ASSERT_TRUE(r.ok);
     EXPECT_FALSE(r.filtered);
     EXPECT_TRUE(r.filterSwitchedOff);
