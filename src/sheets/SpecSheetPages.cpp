@@ -107,7 +107,7 @@ bool CSpecSheetPages::Load(CAdoDatabase& db, CAdoDatabase& ref, qint32 specId, c
         EditRow(T(10005, "Description"), Text(db, "Description"), QStringLiteral("Description = '%s'"), 20));
     general.rows.push_back(ReadOnlyRow(T(10006, "Device type"), typId ? T(typId) : QString()));
     general.rows.push_back(
-        EditRow(T(10014, "Test interval"), QString::number(review), QStringLiteral("ReviewPeriod = %d"), 2));
+        EditRow(T(10014, "Test interval"), QString::number(review), QStringLiteral("ReviewPeriod = %d"), 3));
     general.rows.push_back(ReadOnlyRow(T(10015, "Last change"), createdText));
     general.rows.push_back(ReadOnlyRow(T(32207, "Creation date"), createdText));
     pages.push_back(std::move(general));
