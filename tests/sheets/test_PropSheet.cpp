@@ -393,12 +393,27 @@ private slots:
             QSKIP("V740_SCREENSHOT_DIR not set");
         const qint32 id = Add(QStringLiteral("Bohrmaschine 7"), QStringLiteral("Müller & Söhne"),
                               QStringLiteral("g"), 30800);
+        Exec(QStringLiteral(
+            "UPDATE TypenTab SET PartsUsed = -1, TypID = 5050, NominalPower = 3, CordLength = "
+            "2.5, AllPe = 1, WarningNotice = 0, TestSequenceID = 10603, MeasMethodeID = 10501"));
+        Exec(QStringLiteral(
+            "INSERT INTO TypPartsTab (TypenTabID, GroupNo, AppliedPartID, Jacks) VALUES (1, 2, 7700, 28)"));
+        Measurement(id, 1, 101, "0.3", "0.12", 1, "0.5");
+        Measurement(id, 2, 403, "100", "12.5", 1, "12.5", 2 << 16, 5);
+        Exec(QStringLiteral("INSERT INTO TypFktStepTab (TypenTabID, RefNo, myText, UseLimitsID, LowLimit, "
+                            "HighLimit) VALUES (1, 3, 'Motor', 2, 1.5, 2.5)"));
+        Exec(QStringLiteral(
+                 "INSERT INTO GeraetFktProtTab (GeraeteTabID, RefNo, MeasValue, Result, FirstValue) "
+                 "VALUES (%1, 3, 2, 1, 2.7)")
+                 .arg(id));
         for (const char* language : {"Deutsch", "Česky", "Français"}) {
             doc->ChangeLanguage(QString::fromUtf8(language));
             CPropSheet sheet(*doc, id);
             sheet.show();
             for (int page = 0; page < sheet.Tabs()->count(); ++page) {
                 sheet.Tabs()->setCurrentIndex(page);
+                if (auto* m = qobject_cast<CPropPageMessungen*>(sheet.Tabs()->currentWidget()))
+                    m->List()->setCurrentItem(m->List()->topLevelItem(1));
                 QApplication::processEvents();
                 QVERIFY(sheet.grab().save(
                     dir +

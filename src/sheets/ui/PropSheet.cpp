@@ -293,6 +293,13 @@ CPropPageMessungen::CPropPageMessungen(CVELMOR740PCRemoteDoc& doc, qint32 protoc
     connect(m_list, &QTreeWidget::itemClicked, this, [this] { ShowDetail(); });
 }
 
+int CPropPageMessungen::WidthNeeded() const {
+    int width = 0;
+    for (int c = 0; c < m_list->columnCount(); ++c)
+        width += ColumnWidth(m_list, c, 0);
+    return width + 2 * m_list->frameWidth() + 40;
+}
+
 void CPropPageMessungen::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     TellOnce(m_told, m_data.specificationMissing, m_data.message, this);
@@ -352,6 +359,15 @@ CPropPageTyp::CPropPageTyp(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidge
     layout->addWidget(m_list, 1);
 }
 
+int CPropPageTyp::WidthNeeded() const {
+    int value = 0;
+    for (const auto& line : m_data.lines) {
+        if (!line.separator)
+            value = qMax(value, m_list->fontMetrics().horizontalAdvance(line.value) + 12);
+    }
+    return m_list->columnWidth(0) + value + 2 * m_list->frameWidth() + 40;
+}
+
 void CPropPageTyp::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     TellOnce(m_told, m_data.specificationMissing, m_data.message, this);
@@ -385,7 +401,14 @@ CPropSheet::CPropSheet(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* p
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
     // Wide enough for every page's tab where the screen allows (800 x 600 at least).
-    resize(qBound(560, m_tabs->tabBar()->sizeHint().width() + 40, 780), 560);
+    int width = m_tabs->tabBar()->sizeHint().width() + 40;
+    for (const QWidget* page : {static_cast<QWidget*>(m_results), static_cast<QWidget*>(m_firstValues)}) {
+        if (page)
+            width = qMax(width, static_cast<const CPropPageMessungen*>(page)->WidthNeeded());
+    }
+    if (m_specification)
+        width = qMax(width, m_specification->WidthNeeded());
+    resize(qBound(560, width, 780), 560);
     // Enter edits the selected field; the list has the keyboard from the start.
     m_master->List()->setFocus();
     connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {

@@ -76,6 +76,8 @@ public:
     QLabel* ValueLine() const { return m_value; }
     QLabel* LimitLine() const { return m_limit; }
     QLabel* ErrorSymbol() const { return m_error; }
+    // The width at which no column is cut.
+    int WidthNeeded() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -105,6 +107,8 @@ public:
 
     const CProtocolSpecLines& Data() const { return m_data; }
     QTreeWidget* List() const { return m_list; }
+    // The width at which no line is cut.
+    int WidthNeeded() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
