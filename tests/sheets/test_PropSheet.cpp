@@ -251,6 +251,15 @@ private slots:
         general->OpenCurrent();
         QVERIFY(notes->Last().contains(QStringLiteral("not a valid value")));
         QVERIFY(sheet.Pages().SaveStatement().contains(QStringLiteral("ReviewPeriod = 12,")));
+        // Whole months from 1 to 999 only.
+        for (const char* typed : {"0", "-5", "1000", "1.5"}) {
+            editor.typed = QString::fromLatin1(typed);
+            general->OpenCurrent();
+            QVERIFY2(sheet.Pages().SaveStatement().contains(QStringLiteral("ReviewPeriod = 12,")), typed);
+        }
+        editor.typed = QStringLiteral("120");
+        general->OpenCurrent();
+        QVERIFY(sheet.Pages().SaveStatement().contains(QStringLiteral("ReviewPeriod = 120,")));
     }
     void theMeasurementPagesShowRowsAndTheirInformation() {
         const qint32 id = Add(QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("g"), 30801);
