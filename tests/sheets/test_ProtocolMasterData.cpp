@@ -3,6 +3,7 @@
 #include "store/UserSchema.h"
 #include "support/TestSupport.h"
 
+#include <QMap>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -86,6 +87,28 @@ TEST_F(ProtocolMasterDataTest, ValuesAreStoredExactlyAsTypedNeverExecuted) {
     EXPECT_EQ(Column(id, QStringLiteral("City")), QStringLiteral("Česká Lípa Žďár nad Sázavou ÄÖ"));
     // No next test date was set: the protocol keeps none.
     EXPECT_TRUE(Column(id, QStringLiteral("NextTestDate")).isEmpty());
+}
+
+TEST_F(ProtocolMasterDataTest, EveryEditableFieldTakesHostileTextAtItsFullLength) {
+    const qint32 id = Add(QStringLiteral("D-1"), QStringLiteral("ACME"), QStringLiteral("g1"));
+    CProtocolMasterData data;
+    ASSERT_TRUE(data.Load(db, id, &Texts));
+    // Quotes, a backslash, LIKE wildcards, a comment and letters of two bytes, filled up to the
+    // field's length with more of them.
+    const QString hostile = QStringLiteral("O'N\\%_\"; --Žď");
+    QMap<QString, QString> typed;
+    for (const auto& field : CProtocolMasterData::FieldTable()) {
+        QString value = hostile.left(field.maxLength);
+        while (value.size() < field.maxLength)
+            value += QChar(0x0159); // ř
+        typed[field.column] = value;
+        ASSERT_TRUE(data.SetField(field.column, value)) << field.column.toStdString();
+        EXPECT_FALSE(data.SetField(field.column, value + QLatin1Char('x'))) << field.column.toStdString();
+    }
+    ASSERT_EQ(data.Save(db), Save::Saved) << data.Message().toStdString();
+    for (auto it = typed.cbegin(); it != typed.cend(); ++it)
+        EXPECT_EQ(Column(id, it.key()), it.value()) << it.key().toStdString();
+    EXPECT_EQ(Column(id, QStringLiteral("Device")), QStringLiteral("D-1"));
 }
 
 TEST_F(ProtocolMasterDataTest, NextTestDateAndReviewPeriodEnterTheSave) {
