@@ -1,5 +1,6 @@
 // Pages 2 to 4 of the device protocol sheet on real databases: the results, the first values
 // judged anew, and the test specification's lines.
+#include "sheets/ProtocolMasterData.h"
 #include "sheets/ProtocolMeasurements.h"
 #include "sheets/ProtocolSpecLines.h"
 #include "store/AdoDatabase.h"
@@ -292,6 +293,16 @@ TEST_F(ProtocolPagesTest, NullColumnsReadAsNothing) {
     const CProtocolMeasurements first = Page(p, Mode::FirstValues);
     // 0 is not above a maximum of 0, and lies within 0...0.
     EXPECT_EQ(Marks(first), (QStringList{kPass, kPass}));
+
+    CProtocolMasterData master;
+    ASSERT_TRUE(master.Load(db, p, &Texts));
+    EXPECT_TRUE(master.device.isEmpty());
+    EXPECT_EQ(master.resultColour, CProtocolMasterData::ResultColour::Other);
+    EXPECT_FALSE(master.testDate.isValid());
+    EXPECT_EQ(master.reviewPeriod, 0);
+    EXPECT_EQ(master.specificationReviewPeriod, 12); // the specification has none
+    for (const auto& f : master.fields)
+        EXPECT_TRUE(f.value.isEmpty()) << f.column.toStdString();
 
     CProtocolSpecLines lines;
     ASSERT_TRUE(lines.Load(db, ref, p, &Texts));
