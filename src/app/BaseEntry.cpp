@@ -91,7 +91,14 @@ void CEditEntry::Edit(int row, CEntryPage& page, const QString& table, int value
     if (first && m_AssignmentFormat.contains(QLatin1String("Client")) && !page.AcceptClient(value))
         return;
     const QString assignment = m_Assignment;
-    if (!FormatAssignment(value)) {
+    // A number row with a minimum (a test interval) takes whole numbers from it up to as many
+    // digits as its maximum length allows.
+    bool inRange = true;
+    if (m_Min > 0) {
+        const qint64 number = value.trimmed().toLongLong(&inRange);
+        inRange = inRange && number >= m_Min && (m_Max <= 0 || value.trimmed().size() <= m_Max);
+    }
+    if (!inRange || !FormatAssignment(value)) {
         Tell(QStringLiteral("\"%1\" is not a valid value for %2.").arg(value, m_Caption),
              CNotifier::Icon::Warning);
         m_Assignment = assignment;

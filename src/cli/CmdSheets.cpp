@@ -3,10 +3,13 @@
 #include "platform/Folders.h"
 #include "platform/LocaleFormat.h"
 #include "sheets/ProtocolMasterData.h"
+#include "sheets/ProtocolMeasurements.h"
+#include "sheets/ProtocolSpecLines.h"
 #include "sheets/SpecSheetPages.h"
 #include "sheets/TestStepsData.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
+#include "store/TextFormat.h"
 #include "store/UserSchema.h"
 
 #include <QDate>
@@ -89,12 +92,29 @@ CProtocolMasterData::Texts CatalogueTexts(const GlobalOptions& options,
     };
 }
 
-void Line(const QString& page, const QString& label, const QString& value) {
-    std::printf("%s\n", QStringList{page, label, value}.join(QLatin1Char('\t')).toUtf8().constData());
+// What `show` prints: a head line per page, then each row's displayed columns.
+void PageTitle(const QString& title) {
+    std::printf("== %s\n", title.toUtf8().constData());
+}
+
+void Row(const QStringList& columns) {
+    std::printf("%s\n", columns.join(QLatin1Char('\t')).toUtf8().constData());
 }
 
 QString DateText(const QDateTime& d) {
     return d.isValid() ? LocaleFormat::ShortDate(d.date()) : QString();
+}
+
+// The program's field editor never lets an apostrophe or a backslash through; the command
+// line refuses them rather than storing what the program could not have typed.
+bool RefuseUntypable(const QList<QPair<QString, QString>>& sets) {
+    for (const auto& [column, value] : sets) {
+        if (value.contains(QLatin1Char('\'')) || value.contains(QLatin1Char('\\'))) {
+            Err(QStringLiteral("edit: %1 cannot hold an apostrophe or a backslash").arg(column));
+            return true;
+        }
+    }
+    return false;
 }
 
 bool OpenUserDatabase(const GlobalOptions& options, const char* command, CAdoDatabase& db) {
@@ -144,17 +164,68 @@ int ShowSpecification(const GlobalOptions& options, CAdoDatabase& db, qint32 id)
         return 1;
     const QString mark(QChar(0x221A));
     for (const auto& page : pages.pages) {
+        PageTitle(page.title);
         for (const auto& row : page.rows) {
             const bool marked = row->m_Kind == CBaseEntry::ChoiceRow && row->m_Mark;
-            Line(page.title, row->m_Caption,
-                 row->m_Kind == CBaseEntry::ChoiceRow ? (marked ? mark : QString()) + row->m_Value
-                                                      : row->m_Value);
+            Row({marked ? mark : QString(), row->m_Caption, row->m_Value});
         }
     }
     auto catalog = std::make_shared<CTextCatalog>();
-    const QString title = CatalogueTexts(options, catalog)(10821, QStringLiteral("Test steps"));
-    for (const auto& row : steps.rows)
-        Line(title, row.key, steps.partsUsed ? row.text + QLatin1Char('\t') + row.apColumn : row.text);
+    PageTitle(CatalogueTexts(options, catalog)(10821, QStringLiteral("Test steps")));
+    for (const auto& row : steps.rows) {
+        QStringList columns{row.key, row.text};
+        if (steps.partsUsed)
+            columns << row.apColumn;
+        Row(columns);
+    }
+    return 0;
+}
+
+int ShowProtocol(const GlobalOptions& options, CAdoDatabase& db, qint32 id) {
+    auto catalog = std::make_shared<CTextCatalog>();
+    const auto texts = CatalogueTexts(options, catalog);
+    CProtocolMasterData data;
+    if (!data.Load(db, id, texts)) {
+        Err(QStringLiteral("show: device protocol %1 cannot be read").arg(id));
+        return 1;
+    }
+    auto line = [](const QString& label, const QString& value) {
+        return FormatText(QStringLiteral("%s: %s"), label, value);
+    };
+    PageTitle(texts(30448, QStringLiteral("Device data")));
+    Row({data.device});
+    Row({data.resultText});
+    Row({line(texts(30436, QStringLiteral("Operator")), data.operatorName)});
+    Row({line(texts(30435, QStringLiteral("Test date")), DateText(data.testDate))});
+    Row({line(texts(30438, QStringLiteral("Next test")), DateText(data.nextTestDate))});
+    for (const auto& f : data.fields)
+        Row({f.label, f.value});
+
+    CAdoDatabase ref;
+    if (!ref.Open(Folders::ReferenceDatabaseFolder(), QStringLiteral("velmor.db"))) {
+        Err(QStringLiteral("show: the reference database cannot be opened"));
+        return 1;
+    }
+    QString missing;
+    const std::pair<CProtocolMeasurements::Mode, qint32> pages[] = {
+        {CProtocolMeasurements::Mode::Results, 10821}, {CProtocolMeasurements::Mode::FirstValues, 30446}};
+    for (const auto& [mode, title] : pages) {
+        CProtocolMeasurements m;
+        m.Load(db, ref, id, mode, texts); // a failed read keeps the rows read so far, as the page does
+        PageTitle(texts(title,
+                        title == 10821 ? QStringLiteral("Test steps") : QStringLiteral("First test values")));
+        for (int i = 0; i < int(m.rows.size()); ++i)
+            Row(m.Columns(i));
+        if (m.specificationMissing)
+            missing = m.message;
+    }
+    CProtocolSpecLines spec;
+    spec.Load(db, ref, id, texts);
+    PageTitle(texts(30432, QStringLiteral("Test specification")));
+    for (int i = 0; i < int(spec.lines.size()); ++i)
+        Row(spec.Columns(i));
+    if (!missing.isEmpty())
+        Err(missing);
     return 0;
 }
 
@@ -162,10 +233,7 @@ int EditSpecification(const GlobalOptions& options, CAdoDatabase& db, const Shee
     CSpecSheetPages pages;
     if (!LoadSpecification(options, db, a.id, pages, nullptr))
         return 1;
-    if (a.sets.isEmpty()) {
-        Err(QStringLiteral("edit: nothing to change"));
-        return 2;
-    }
+    bool changed = false;
     for (const auto& [column, value] : a.sets) {
         CSpecSheetPages::Page* page = nullptr;
         CBaseEntry* row = SpecRow(pages, column, &page);
@@ -183,9 +251,12 @@ int EditSpecification(const GlobalOptions& options, CAdoDatabase& db, const Shee
             if (seq) {
                 for (const auto& r : seq->rows)
                     found = found || r->m_AssignmentFormat.endsWith(QLatin1Char(' ') + value.trimmed());
-                for (const auto& r : seq->rows)
-                    r->m_Mark =
+                for (const auto& r : seq->rows) {
+                    const int mark =
                         found && r->m_AssignmentFormat.endsWith(QLatin1Char(' ') + value.trimmed()) ? 1 : 0;
+                    changed = changed || (found && r->m_Mark != mark);
+                    r->m_Mark = mark;
+                }
             }
             if (!found) {
                 Err(QStringLiteral(
@@ -207,12 +278,30 @@ int EditSpecification(const GlobalOptions& options, CAdoDatabase& db, const Shee
                     .arg(column, QString::number(edit->m_Max)));
             return 1;
         }
+        if (column.compare(QLatin1String("ReviewPeriod"), Qt::CaseInsensitive) == 0) {
+            bool ok = false;
+            const int months = value.trimmed().toInt(&ok);
+            if (!ok || months < 1 || months > 999) {
+                Err(QStringLiteral("edit: ReviewPeriod takes 1 to 999 months, not '%1'").arg(value));
+                return 1;
+            }
+        }
         if (!row->FormatAssignment(value)) {
             Err(QStringLiteral("edit: '%1' is not a valid value for %2").arg(value, column));
             return 1;
         }
-        row->m_Mark = choice && value == QLatin1String("1");
-        row->m_Value = value;
+        if (choice) {
+            const int mark = value == QLatin1String("1") ? 1 : 0;
+            changed = changed || row->m_Mark != mark;
+            row->m_Mark = mark;
+        } else {
+            changed = changed || row->m_Value != value;
+            row->m_Value = value;
+        }
+    }
+    if (!changed) {
+        Err(QStringLiteral("edit: nothing to change"));
+        return 0;
     }
     if (!pages.Save(db)) {
         Err(QStringLiteral("edit: the test specification could not be saved"));
@@ -231,28 +320,15 @@ int CmdShow(const GlobalOptions& options, const QStringList& args) {
         return 1;
     if (a.kind == QLatin1String("specs"))
         return ShowSpecification(options, db, a.id);
-    auto catalog = std::make_shared<CTextCatalog>();
-    const auto texts = CatalogueTexts(options, catalog);
-    CProtocolMasterData data;
-    if (!data.Load(db, a.id, texts)) {
-        Err(QStringLiteral("show: device protocol %1 cannot be read").arg(a.id));
-        return 1;
-    }
-    const QString page = texts(30448, QStringLiteral("Device"));
-    Line(page, texts(26, QStringLiteral("Device")), data.device);
-    Line(page, QString(), data.resultText);
-    Line(page, texts(30436, QStringLiteral("Operator")), data.operatorName);
-    Line(page, texts(30435, QStringLiteral("Test date")), DateText(data.testDate));
-    Line(page, texts(30438, QStringLiteral("Next test")), DateText(data.nextTestDate));
-    for (const auto& f : data.fields)
-        Line(page, f.label, f.value);
-    return 0;
+    return ShowProtocol(options, db, a.id);
 }
 
 int CmdEdit(const GlobalOptions& options, const QStringList& args) {
     SheetArgs a;
     if (!Parse("edit", args, true, a))
         return 2;
+    if (RefuseUntypable(a.sets))
+        return 1;
     CAdoDatabase db;
     if (!OpenUserDatabase(options, "edit", db))
         return 1;
@@ -277,12 +353,13 @@ int CmdEdit(const GlobalOptions& options, const QStringList& args) {
             return 1;
         }
     }
-    if (a.reviewPeriod >= 0 || a.nextTestDateGiven)
-        data.SetNextTest(a.nextTestDateGiven ? a.nextTestDate : data.nextTestDate.date(),
-                         a.reviewPeriod >= 0 ? a.reviewPeriod : data.reviewPeriod);
+    const QDate date = a.nextTestDateGiven ? a.nextTestDate : data.nextTestDate.date();
+    const int months = a.reviewPeriod >= 0 ? a.reviewPeriod : data.reviewPeriod;
+    if (date != data.nextTestDate.date() || months != data.reviewPeriod)
+        data.SetNextTest(date, months);
     if (!data.Modified()) {
         Err(QStringLiteral("edit: nothing to change"));
-        return 2;
+        return 0;
     }
     if (data.Save(db) != CProtocolMasterData::SaveResult::Saved) {
         Err(QStringLiteral("edit: %1").arg(data.Message()));

@@ -210,6 +210,22 @@ bool CCsvExport::Run(const QString& driveRoot, const QList<qint32>& ids) {
     return finish(ok);
 }
 
+bool CCsvExport::ExtrapolationVoltage(CAdoDatabase& ref, qint32 standardId, const QString& nominalVoltage,
+                                      double& volts) {
+    volts = 0;
+    if (!ref.OpenQuery(
+            QStringLiteral("select CalcFactor from NormenTab where NormID = %1").arg(standardId)) ||
+        !ref.HasRow())
+        return false;
+    qint32 factor = 0;
+    bool voltageOk = false;
+    const double voltage = nominalVoltage.trimmed().toDouble(&voltageOk);
+    if (!ReadLong(ref, "CalcFactor", factor) || !voltageOk || factor <= 0)
+        return false;
+    volts = std::round(voltage * factor / 100.0);
+    return true;
+}
+
 bool CCsvExport::ReadDefinition(CAdoDatabase& ref, qint32 measNo, Definition& def) {
     def = Definition();
     if (!ref.OpenQuery(QStringLiteral("SELECT * FROM MessTab WHERE MeasNo = %1").arg(measNo)))
@@ -391,19 +407,10 @@ bool CCsvExport::ExportOne(CAdoDatabase& db, CAdoDatabase& ref, const QString& c
     }
     db.CloseRecordset();
 
-    // The note names the voltage the values were extrapolated to: the nominal voltage scaled
-    // by the standard's factor in percent. Without a factor or a voltage there is no note.
     QString note;
-    if (useExtrapolation == 1 &&
-        ref.OpenQuery(QStringLiteral("select CalcFactor from NormenTab where NormID = %1").arg(standardId)) &&
-        ref.HasRow()) {
-        qint32 factor = 0;
-        bool voltageOk = false;
-        const double voltage = nominalVoltage.trimmed().toDouble(&voltageOk);
-        if (ReadLong(ref, "CalcFactor", factor) && voltageOk && factor > 0)
-            note = T(112) + QLatin1Char(' ') + Number(std::round(voltage * factor / 100.0), 0) +
-                   QStringLiteral(" V");
-    }
+    double volts = 0;
+    if (useExtrapolation == 1 && ExtrapolationVoltage(ref, standardId, nominalVoltage, volts))
+        note = T(112) + QLatin1Char(' ') + Number(volts, 0) + QStringLiteral(" V");
 
     if (m_cb.status)
         m_cb.status(FormatText(ExchangeText::Resolve(m_lookup, 179), device));

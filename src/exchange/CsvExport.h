@@ -42,6 +42,11 @@ public:
     static QString CsvFolder(const QString& driveRoot);
     // "1-3,5" for jacks 1, 2, 3 and 5 (bit 0 is jack 1).
     static QString JackList(quint32 jacks);
+    // The voltage that the measured values were extrapolated to: the nominal voltage scaled by
+    // the standard's calculation factor (NormenTab.CalcFactor of ref, in percent) and rounded.
+    // False without a factor or a readable voltage: there is no note then.
+    static bool ExtrapolationVoltage(CAdoDatabase& ref, qint32 standardId, const QString& nominalVoltage,
+                                     double& volts);
     // A client folder or file name part: characters that a drive's file names cannot hold
     // become "%".
     static QString FileNamePart(const QString& text);

@@ -106,8 +106,10 @@ bool CSpecSheetPages::Load(CAdoDatabase& db, CAdoDatabase& ref, qint32 specId, c
     general.rows.push_back(
         EditRow(T(10005, "Description"), Text(db, "Description"), QStringLiteral("Description = '%s'"), 20));
     general.rows.push_back(ReadOnlyRow(T(10006, "Device type"), typId ? T(typId) : QString()));
-    general.rows.push_back(
-        EditRow(T(10014, "Test interval"), QString::number(review), QStringLiteral("ReviewPeriod = %d"), 2));
+    auto interval =
+        EditRow(T(10014, "Test interval"), QString::number(review), QStringLiteral("ReviewPeriod = %d"), 3);
+    static_cast<CEditEntry&>(*interval).m_Min = 1; // 1 to 999 months
+    general.rows.push_back(std::move(interval));
     general.rows.push_back(ReadOnlyRow(T(10015, "Last change"), createdText));
     general.rows.push_back(ReadOnlyRow(T(32207, "Creation date"), createdText));
     pages.push_back(std::move(general));

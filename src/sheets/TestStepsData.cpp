@@ -10,18 +10,38 @@ using RecordValues::Long;
 using RecordValues::Real;
 using RecordValues::Text;
 
-namespace {
-
-struct Part {
-    qint32 groupNo = 0;
-    QString text;
-    qint32 jacks = 0;
-};
-
-} // namespace
-
 QString SheetJackList(quint32 mask) {
     return CCsvExport::JackList(mask); // the same text as the CSV report
+}
+
+bool SheetFindAppliedPart(const std::vector<SheetAppliedPart>& parts, qint32 groupNo, qint32 jacks,
+                          CMessValues& v) {
+    if (jacks != 0) {
+        const quint32 mask = (quint32(groupNo) >> 16) & 0xFFFF;
+        int group = 0;
+        for (int bit = 0; bit < 15 && !group; ++bit) {
+            if (mask & (1u << bit))
+                group = bit + 1;
+        }
+        for (const SheetAppliedPart& p : parts) {
+            if (group && p.groupNo == group) {
+                v.appliedPart = p.text;
+                v.groupMask = mask;
+                v.jackMask = quint32(jacks);
+                v.hasAppliedPart = true;
+            }
+        }
+    } else {
+        for (const SheetAppliedPart& p : parts) {
+            if (p.groupNo == groupNo && groupNo >= 1 && groupNo <= 32) {
+                v.appliedPart = p.text;
+                v.groupMask = 1u << (groupNo - 1);
+                v.jackMask = quint32(p.jacks);
+                v.hasAppliedPart = true;
+            }
+        }
+    }
+    return v.hasAppliedPart;
 }
 
 QString CTestStepsData::T(qint32 id, const char* fallback) const {
@@ -51,7 +71,7 @@ bool CTestStepsData::Load(CAdoDatabase& db, CAdoDatabase& ref, qint32 specId, co
     }
 
     // Applied parts, for the measurement rows.
-    std::vector<Part> parts;
+    std::vector<SheetAppliedPart> parts;
     if (!db.OpenQuery(QStringLiteral("SELECT * FROM TypPartsTab WHERE TypenTabID = %1").arg(specId)))
         return false;
     for (bool ok = db.MoveFirst(); ok && db.HasRow(); ok = db.MoveNext())
@@ -91,31 +111,7 @@ bool CTestStepsData::Load(CAdoDatabase& db, CAdoDatabase& ref, qint32 specId, co
         v.value = s.limit;
         r.text = T(Long(ref, "MessNrTextID"), "");
         if (Long(ref, "BuchsenAktiv") == 1) {
-            if (s.jacks != 0) {
-                const quint32 mask = (quint32(s.groupNo) >> 16) & 0xFFFF;
-                int group = 0;
-                for (int bit = 0; bit < 15 && !group; ++bit) {
-                    if (mask & (1u << bit))
-                        group = bit + 1;
-                }
-                for (const Part& p : parts) {
-                    if (group && p.groupNo == group) {
-                        v.appliedPart = p.text;
-                        v.groupMask = mask;
-                        v.jackMask = quint32(s.jacks);
-                        v.hasAppliedPart = true;
-                    }
-                }
-            } else {
-                for (const Part& p : parts) {
-                    if (p.groupNo == s.groupNo && s.groupNo >= 1 && s.groupNo <= 32) {
-                        v.appliedPart = p.text;
-                        v.groupMask = 1u << (s.groupNo - 1);
-                        v.jackMask = quint32(p.jacks);
-                        v.hasAppliedPart = true;
-                    }
-                }
-            }
+            SheetFindAppliedPart(parts, s.groupNo, s.jacks, v);
             if (v.hasAppliedPart && v.jackMask && partsUsed)
                 r.apColumn = SheetJackList(v.jackMask);
         }

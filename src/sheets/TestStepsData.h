@@ -61,3 +61,17 @@ private:
 
 // "1-3,5" for jacks 1, 2, 3 and 5 (bit 0 is jack 1).
 QString SheetJackList(quint32 mask);
+
+// An applied part of a specification, as the measurement rows find theirs.
+struct SheetAppliedPart {
+    qint32 groupNo = 0;
+    QString text;
+    qint32 jacks = 0;
+};
+
+// Finds the applied part of a measurement step and fills the group mask, jack mask and part
+// text of values. A step with jacks of its own names its group in the upper word of groupNo
+// (the lowest set bit of 0 to 14); one without takes the jacks of the part of group groupNo.
+// False when no part matches.
+bool SheetFindAppliedPart(const std::vector<SheetAppliedPart>& parts, qint32 groupNo, qint32 jacks,
+                          CMessValues& values);

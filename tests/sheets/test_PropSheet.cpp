@@ -1,13 +1,17 @@
 // The device protocol sheet under the offscreen platform, on a real data folder.
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
+#include "platform/LocaleFormat.h"
 #include "sheets/ui/PVSheet.h"
 #include "sheets/ui/PropSheet.h"
 #include "store/AdoDatabase.h"
+#include "store/TextFormat.h"
 #include "store/UserSchema.h"
 #include "support/TestSupport.h"
 
+#include <QHeaderView>
 #include <QLabel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest>
@@ -51,6 +55,30 @@ class PropSheetTest : public QObject {
             !db.GetNewId(id))
             return 0;
         return id;
+    }
+    void Exec(const QString& sql) {
+        CAdoDatabase db;
+        QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+        QVERIFY2(db.Execute(sql), qPrintable(sql));
+    }
+    // A measurement step of 'Drill' with its result and first value.
+    void Measurement(qint32 protocol, int refNo, int measNo, const char* limit, const char* value, int result,
+                     const char* first, qint32 groupNo = 0, qint32 jacks = 0) {
+        Exec(
+            QStringLiteral("INSERT INTO TypTestStepTab (TypenTabID, RefNo, MeasNo, TypOrder, Limit, GroupNo, "
+                           "Jacks) VALUES (1, %1, %2, %1, %3, %4, %5)")
+                .arg(refNo)
+                .arg(measNo)
+                .arg(QString::fromLatin1(limit))
+                .arg(groupNo)
+                .arg(jacks));
+        Exec(QStringLiteral("INSERT INTO GeraetProtTab (GeraeteTabID, RefNo, MeasValue, Result, FirstValue) "
+                            "VALUES (%1, %2, %3, %4, %5)")
+                 .arg(protocol)
+                 .arg(refNo)
+                 .arg(QString::fromLatin1(value))
+                 .arg(result)
+                 .arg(QString::fromLatin1(first)));
     }
     QString Client(qint32 id) {
         CAdoDatabase db;
@@ -223,20 +251,183 @@ private slots:
         general->OpenCurrent();
         QVERIFY(notes->Last().contains(QStringLiteral("not a valid value")));
         QVERIFY(sheet.Pages().SaveStatement().contains(QStringLiteral("ReviewPeriod = 12,")));
+        // Whole months from 1 to 999 only.
+        for (const char* typed : {"0", "-5", "1000", "1.5"}) {
+            editor.typed = QString::fromLatin1(typed);
+            general->OpenCurrent();
+            QVERIFY2(sheet.Pages().SaveStatement().contains(QStringLiteral("ReviewPeriod = 12,")), typed);
+        }
+        editor.typed = QStringLiteral("120");
+        general->OpenCurrent();
+        QVERIFY(sheet.Pages().SaveStatement().contains(QStringLiteral("ReviewPeriod = 120,")));
     }
+    void theMeasurementPagesShowRowsAndTheirInformation() {
+        const qint32 id = Add(QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("g"), 30801);
+        Measurement(id, 1, 101, "0.3", "0.25", 1, "0.5"); // first value above its maximum
+        Measurement(id, 2, 101, "0", "0.1", 0, "0.1");    // no limit
+        Exec(QStringLiteral("INSERT INTO TypFktStepTab (TypenTabID, RefNo, myText, UseLimitsID) VALUES "
+                            "(1, 3, 'Lamp', 0)"));
+        Exec(QStringLiteral("INSERT INTO GeraetFktProtTab (GeraeteTabID, RefNo, Result) VALUES (%1, 3, 1)")
+                 .arg(id));
+        CPropSheet sheet(*doc, id);
+        sheet.show();
+        QStringList titles;
+        for (int i = 0; i < sheet.Tabs()->count(); ++i)
+            titles << sheet.Tabs()->tabText(i);
+        QCOMPARE(titles,
+                 (QStringList{doc->Text(30448), doc->Text(10821), doc->Text(30446), doc->Text(30432)}));
+
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        CPropPageMessungen* results = sheet.ResultsPage();
+        sheet.Tabs()->setCurrentWidget(results);
+        QApplication::processEvents();
+        QTreeWidget* list = results->List();
+        QCOMPARE(list->topLevelItemCount(), 3);
+        QCOMPARE(list->columnCount(), 3); // no applied parts: no applied-part column
+        QCOMPARE(list->topLevelItem(0)->text(0), QString(QChar(0x221A)));
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("X"));
+        QCOMPARE(list->topLevelItem(2)->text(1), QStringLiteral("F3"));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->topLevelItem(0)).center());
+        QCOMPARE(list->currentItem(), list->topLevelItem(0));
+        QVERIFY(results->LimitLine()->isVisibleTo(results));
+        QVERIFY(!results->ErrorSymbol()->isVisibleTo(results));
+        QVERIFY(results->ValueLine()->text().contains(LocaleFormat::Number(0.25, 2)));
+        QTest::keyClick(list, Qt::Key_Down);
+        QVERIFY(!results->LimitLine()->isVisibleTo(results)); // a limit of 0 shows no line
+        QVERIFY(results->ErrorSymbol()->isVisibleTo(results));
+
+        // The first values: the functional step without limits is not there; 0.5 over 0.3 fails,
+        // and so does 0.1 over a maximum of 0.
+        CPropPageMessungen* first = sheet.FirstValuesPage();
+        sheet.Tabs()->setCurrentWidget(first);
+        QCOMPARE(first->List()->topLevelItemCount(), 2);
+        QCOMPARE(first->List()->topLevelItem(0)->text(0), QStringLiteral("X"));
+        QCOMPARE(first->List()->topLevelItem(1)->text(0), QStringLiteral("X"));
+        first->List()->setCurrentItem(first->List()->topLevelItem(0));
+        QVERIFY(first->ErrorSymbol()->isVisibleTo(first));
+        QVERIFY(first->ValueLine()->text().contains(LocaleFormat::Number(0.5, 2)));
+
+        CPropPageTyp* typ = sheet.SpecificationPage();
+        QVERIFY(typ->List()->topLevelItemCount() > 6);
+        QCOMPARE(typ->List()->topLevelItem(0)->text(1), QStringLiteral("Drill"));
+        QVERIFY(notes->messages.isEmpty());
+    }
+
+    void aDeletedSpecificationIsToldOnEachOfItsPages() {
+        const qint32 id = Add(QStringLiteral("D"), QStringLiteral("C"), QStringLiteral("g"), 30800);
+        Measurement(id, 1, 101, "0.3", "0.25", 1, "0.5");
+        Exec(QStringLiteral("DELETE FROM TypenTab WHERE Name = 'Drill'"));
+        CPropSheet sheet(*doc, id);
+        QVERIFY(sheet.IsLoaded());
+        sheet.show();
+        QApplication::processEvents();
+        QVERIFY(notes->messages.isEmpty()); // page 1 does not need the specification
+        for (int page = 1; page <= 3; ++page) {
+            sheet.Tabs()->setCurrentIndex(page);
+            QTRY_COMPARE(notes->messages.size(), page);
+            QCOMPARE(notes->Last(), FormatText(doc->Text(30858), QStringLiteral("Drill")));
+            QVERIFY(notes->Last().contains(QStringLiteral("Drill")));
+        }
+        QCOMPARE(sheet.ResultsPage()->List()->topLevelItemCount(), 0);
+        QCOMPARE(sheet.FirstValuesPage()->List()->topLevelItemCount(), 0);
+        QCOMPARE(sheet.SpecificationPage()->List()->topLevelItemCount(), 0);
+        sheet.Tabs()->setCurrentIndex(1);
+        QApplication::processEvents();
+        QCOMPARE(notes->messages.size(), 3); // once per page
+    }
+
+    void germanAndCzechCaptionsFitAt800x600() {
+        Exec(
+            QStringLiteral("UPDATE TypenTab SET PartsUsed = -1, TypID = 5050, NominalPower = 3, CordLength = "
+                           "2.5, AllPe = 1, PowerPhase = 1, WarningNotice = 0, TestSequenceID = 10603, "
+                           "VoltageAccessiblePart = 1, VoltageSignalIO = 0, MeasMethodeID = 10501"));
+        Exec(QStringLiteral(
+            "INSERT INTO TypPartsTab (TypenTabID, GroupNo, AppliedPartID, Jacks) VALUES (1, 2, 7700, 28)"));
+        const qint32 id =
+            Add(QStringLiteral("Bohrmaschine 7"), QStringLiteral("Müller"), QStringLiteral("g"), 30800);
+        Measurement(id, 1, 403, "100", "12.5", 1, "12.5", 2 << 16, 5);
+        for (const char* language : {"Deutsch", "Česky"}) {
+            doc->ChangeLanguage(QString::fromUtf8(language));
+            CPropSheet sheet(*doc, id);
+            sheet.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+            QVERIFY2(sheet.width() <= 800 && sheet.height() <= 600, language);
+            QVERIFY2(sheet.minimumSizeHint().width() <= 800 && sheet.minimumSizeHint().height() <= 600,
+                     language);
+            QTabBar* bar = sheet.Tabs()->tabBar();
+            for (int i = 0; i < bar->count(); ++i) {
+                sheet.Tabs()->setCurrentIndex(i);
+                QApplication::processEvents();
+                const QRect tab = bar->tabRect(i);
+                QVERIFY2(tab.right() <= bar->width() &&
+                             tab.width() >= bar->fontMetrics().horizontalAdvance(bar->tabText(i)),
+                         qPrintable(bar->tabText(i)));
+            }
+            QTreeWidget* master = sheet.MasterPage()->List();
+            for (int i = 0; i < master->topLevelItemCount(); ++i)
+                QVERIFY2(master->columnWidth(0) >=
+                             master->fontMetrics().horizontalAdvance(master->topLevelItem(i)->text(0)),
+                         qPrintable(master->topLevelItem(i)->text(0)));
+            for (CPropPageMessungen* page : {sheet.ResultsPage(), sheet.FirstValuesPage()}) {
+                sheet.Tabs()->setCurrentWidget(page);
+                QApplication::processEvents();
+                QTreeWidget* list = page->List();
+                QCOMPARE(list->columnCount(), 4);
+                const QFontMetrics fm(list->header()->font());
+                for (int c = 0; c < list->columnCount(); ++c) {
+                    const QString head = list->headerItem()->text(c);
+                    QVERIFY2(list->header()->sectionSize(c) >= fm.horizontalAdvance(head),
+                             qPrintable(QStringLiteral("%1: %2").arg(QString::fromUtf8(language), head)));
+                    for (int r = 0; r < list->topLevelItemCount(); ++r)
+                        QVERIFY2(list->header()->sectionSize(c) >=
+                                     list->fontMetrics().horizontalAdvance(list->topLevelItem(r)->text(c)),
+                                 qPrintable(list->topLevelItem(r)->text(c)));
+                }
+            }
+            QTreeWidget* typ = sheet.SpecificationPage()->List();
+            for (int i = 0; i < typ->topLevelItemCount(); ++i) {
+                if (typ->topLevelItem(i)->isFirstColumnSpanned())
+                    continue;
+                QVERIFY2(typ->columnWidth(0) >=
+                             typ->fontMetrics().horizontalAdvance(typ->topLevelItem(i)->text(0)),
+                         qPrintable(typ->topLevelItem(i)->text(0)));
+            }
+        }
+    }
+
     void screenshots() {
         const QString dir = qEnvironmentVariable("V740_SCREENSHOT_DIR");
         if (dir.isEmpty())
             QSKIP("V740_SCREENSHOT_DIR not set");
         const qint32 id = Add(QStringLiteral("Bohrmaschine 7"), QStringLiteral("Müller & Söhne"),
                               QStringLiteral("g"), 30800);
+        Exec(QStringLiteral(
+            "UPDATE TypenTab SET PartsUsed = -1, TypID = 5050, NominalPower = 3, CordLength = "
+            "2.5, AllPe = 1, WarningNotice = 0, TestSequenceID = 10603, MeasMethodeID = 10501"));
+        Exec(QStringLiteral(
+            "INSERT INTO TypPartsTab (TypenTabID, GroupNo, AppliedPartID, Jacks) VALUES (1, 2, 7700, 28)"));
+        Measurement(id, 1, 101, "0.3", "0.12", 1, "0.5");
+        Measurement(id, 2, 403, "100", "12.5", 1, "12.5", 2 << 16, 5);
+        Exec(QStringLiteral("INSERT INTO TypFktStepTab (TypenTabID, RefNo, myText, UseLimitsID, LowLimit, "
+                            "HighLimit) VALUES (1, 3, 'Motor', 2, 1.5, 2.5)"));
+        Exec(QStringLiteral(
+                 "INSERT INTO GeraetFktProtTab (GeraeteTabID, RefNo, MeasValue, Result, FirstValue) "
+                 "VALUES (%1, 3, 2, 1, 2.7)")
+                 .arg(id));
         for (const char* language : {"Deutsch", "Česky", "Français"}) {
             doc->ChangeLanguage(QString::fromUtf8(language));
             CPropSheet sheet(*doc, id);
             sheet.show();
-            QApplication::processEvents();
-            QVERIFY(sheet.grab().save(dir +
-                                      QStringLiteral("/propsheet-%1.png").arg(QString::fromUtf8(language))));
+            for (int page = 0; page < sheet.Tabs()->count(); ++page) {
+                sheet.Tabs()->setCurrentIndex(page);
+                if (auto* m = qobject_cast<CPropPageMessungen*>(sheet.Tabs()->currentWidget()))
+                    m->List()->setCurrentItem(m->List()->topLevelItem(1));
+                QApplication::processEvents();
+                QVERIFY(sheet.grab().save(
+                    dir +
+                    QStringLiteral("/propsheet-%1-%2.png").arg(QString::fromUtf8(language)).arg(page + 1)));
+            }
         }
         CAdoDatabase db;
         QVERIFY(db.Open(local, QStringLiteral("user2.db")));

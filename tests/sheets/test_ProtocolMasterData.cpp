@@ -3,6 +3,7 @@
 #include "store/UserSchema.h"
 #include "support/TestSupport.h"
 
+#include <QMap>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -88,6 +89,28 @@ TEST_F(ProtocolMasterDataTest, ValuesAreStoredExactlyAsTypedNeverExecuted) {
     EXPECT_TRUE(Column(id, QStringLiteral("NextTestDate")).isEmpty());
 }
 
+TEST_F(ProtocolMasterDataTest, EveryEditableFieldTakesHostileTextAtItsFullLength) {
+    const qint32 id = Add(QStringLiteral("D-1"), QStringLiteral("ACME"), QStringLiteral("g1"));
+    CProtocolMasterData data;
+    ASSERT_TRUE(data.Load(db, id, &Texts));
+    // Quotes, a backslash, LIKE wildcards, a comment and letters of two bytes, filled up to the
+    // field's length with more of them.
+    const QString hostile = QStringLiteral("O'N\\%_\"; --Žď");
+    QMap<QString, QString> typed;
+    for (const auto& field : CProtocolMasterData::FieldTable()) {
+        QString value = hostile.left(field.maxLength);
+        while (value.size() < field.maxLength)
+            value += QChar(0x0159); // ř
+        typed[field.column] = value;
+        ASSERT_TRUE(data.SetField(field.column, value)) << field.column.toStdString();
+        EXPECT_FALSE(data.SetField(field.column, value + QLatin1Char('x'))) << field.column.toStdString();
+    }
+    ASSERT_EQ(data.Save(db), Save::Saved) << data.Message().toStdString();
+    for (auto it = typed.cbegin(); it != typed.cend(); ++it)
+        EXPECT_EQ(Column(id, it.key()), it.value()) << it.key().toStdString();
+    EXPECT_EQ(Column(id, QStringLiteral("Device")), QStringLiteral("D-1"));
+}
+
 TEST_F(ProtocolMasterDataTest, NextTestDateAndReviewPeriodEnterTheSave) {
     const qint32 id = Add(QStringLiteral("D-1"), QStringLiteral("ACME"), QStringLiteral("g1"),
                           QStringLiteral("2027-03-01 14:07:09"));
@@ -160,15 +183,19 @@ TEST_F(ProtocolMasterDataTest, CommandLineShowsAndEdits) {
     auto r = ctl({QStringLiteral("show"), QStringLiteral("--kind"), QStringLiteral("protocols"),
                   QStringLiteral("--id"), sid});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains(QStringLiteral("\tACME\n"))) << r.out.toStdString();
-    EXPECT_EQ(r.out.count(QLatin1Char('\n')), 16);
+    // Every page of the sheet, each under its title, one row a line.
+    for (const char* line :
+         {"== Device data\nD-1\n", "\nClient\tACME\n", "\n== Test steps\n== First test values\n",
+          "\n== Test specification\nTest specification\tDrill\n"})
+        EXPECT_TRUE(r.out.contains(QString::fromUtf8(line))) << line << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\nTest date: \n"))); // 1 January 1900 shows as no date
 
     r = ctl({QStringLiteral("edit"), QStringLiteral("--kind"), QStringLiteral("protocols"),
-             QStringLiteral("--id"), sid, QStringLiteral("--set"), QStringLiteral("Comment=it's 100% ok"),
+             QStringLiteral("--id"), sid, QStringLiteral("--set"), QStringLiteral("Comment=100% \"ok\"; --"),
              QStringLiteral("--review-period"), QStringLiteral("6"), QStringLiteral("--next-test-date"),
              QStringLiteral("2027-09-01")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_EQ(Column(id, QStringLiteral("Comment")), QStringLiteral("it's 100% ok"));
+    EXPECT_EQ(Column(id, QStringLiteral("Comment")), QStringLiteral("100% \"ok\"; --"));
     EXPECT_TRUE(Column(id, QStringLiteral("NextTestDate")).startsWith(QStringLiteral("2027-09-01")));
 
     struct Refusal {
@@ -181,7 +208,15 @@ TEST_F(ProtocolMasterDataTest, CommandLineShowsAndEdits) {
         {{QStringLiteral("--set"), QStringLiteral("NoEquals")}, 2},
         {{QStringLiteral("--review-period"), QStringLiteral("61")}, 2},
         {{QStringLiteral("--next-test-date"), QStringLiteral("2027-02-30")}, 2},
-        {{}, 2},
+        {{QStringLiteral("--set"), QStringLiteral("Comment=it's")}, 1},
+        {{QStringLiteral("--set"), QStringLiteral("Room=C:\\x")}, 1},
+        {{QStringLiteral("--set"), QStringLiteral("Serial=123456789012345678901")}, 1},
+        {{QStringLiteral("--review-period"), QStringLiteral("-1")}, 2},
+        // Nothing that differs from what is stored: nothing to do, and that is no failure.
+        {{QStringLiteral("--set"), QStringLiteral("client=ACME"), QStringLiteral("--review-period"),
+          QStringLiteral("6")},
+         0},
+        {{}, 0},
     };
     for (const Refusal& f : refusals) {
         r = ctl(QStringList{QStringLiteral("edit"), QStringLiteral("--kind"), QStringLiteral("protocols"),
@@ -189,6 +224,11 @@ TEST_F(ProtocolMasterDataTest, CommandLineShowsAndEdits) {
                 f.args);
         EXPECT_EQ(r.exitCode, f.exit) << f.args.join(QLatin1Char(' ')).toStdString() << r.err.toStdString();
     }
+    // None of them wrote anything.
+    EXPECT_EQ(Column(id, QStringLiteral("Comment")), QStringLiteral("100% \"ok\"; --"));
+    EXPECT_TRUE(Column(id, QStringLiteral("Room")).isEmpty());
+    EXPECT_EQ(Column(id, QStringLiteral("ReviewPeriod")), QStringLiteral("6"));
+    EXPECT_EQ(Column(id, QStringLiteral("Client")), QStringLiteral("ACME"));
 }
 
 } // namespace

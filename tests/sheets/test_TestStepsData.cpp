@@ -158,13 +158,17 @@ TEST_F(TestStepsDataTest, CommandLineShowsAndEditsASpecification) {
                            QString::number(id)};
     auto r = ctl(QStringList{QStringLiteral("show")} + base);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains(QStringLiteral("\tM101\t"))) << r.out.toStdString();
-    EXPECT_TRUE(r.out.contains(QStringLiteral("\tOld\n")));
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("== General\n"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("\n\tDescription\tOld\n")));
+    EXPECT_TRUE(
+        r.out.contains(QStringLiteral("\n== Test steps\nM101\tProtective conductor resistance (200 mA)\n")));
+    EXPECT_TRUE(r.out.contains(QString(QChar(0x221A)) + QStringLiteral("\t"))); // the marked sequence
 
     r = ctl(QStringList{QStringLiteral("edit")} + base +
-            QStringList{QStringLiteral("--set"), QStringLiteral("Description=Bolt's 50%"),
+            QStringList{QStringLiteral("--set"), QStringLiteral("Description=Bolt \"50%\" --"),
                         QStringLiteral("--set"), QStringLiteral("TestSequenceID=10605"),
-                        QStringLiteral("--set"), QStringLiteral("WarningNotice=1")});
+                        QStringLiteral("--set"), QStringLiteral("WarningNotice=1"), QStringLiteral("--set"),
+                        QStringLiteral("reviewperiod=120")});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT * FROM TypenTab WHERE id = %1").arg(id)));
     QString description;
@@ -173,17 +177,41 @@ TEST_F(TestStepsDataTest, CommandLineShowsAndEditsASpecification) {
     ASSERT_TRUE(db.GetLong(QStringLiteral("TestSequenceID"), sequence));
     ASSERT_TRUE(db.GetLong(QStringLiteral("WarningNotice"), warning));
     db.CloseRecordset();
-    EXPECT_EQ(description, QStringLiteral("Bolt's 50%"));
+    EXPECT_EQ(description, QStringLiteral("Bolt \"50%\" --"));
     EXPECT_EQ(sequence, 10605);
     EXPECT_EQ(warning, 1);
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT ReviewPeriod FROM TypenTab WHERE id = %1").arg(id)));
+    qint32 months = 0;
+    ASSERT_TRUE(db.GetLong(QStringLiteral("ReviewPeriod"), months));
+    db.CloseRecordset();
+    EXPECT_EQ(months, 120);
 
-    for (const QString& bad : {QStringLiteral("Name=x"), QStringLiteral("ReviewPeriod=12, Name = 'x'"),
-                               QStringLiteral("TestSequenceID=4711"), QStringLiteral("WarningNotice=2"),
-                               QStringLiteral("Description=123456789012345678901")})
+    for (const QString& bad :
+         {QStringLiteral("Name=x"), QStringLiteral("ReviewPeriod=12, Name = 'x'"),
+          QStringLiteral("TestSequenceID=4711"), QStringLiteral("WarningNotice=2"),
+          QStringLiteral("Description=123456789012345678901"), QStringLiteral("Description=Bolt's"),
+          QStringLiteral("Manufacturer=a\\b"), QStringLiteral("ReviewPeriod=0"),
+          QStringLiteral("ReviewPeriod=1000"), QStringLiteral("ReviewPeriod=1.5")})
         EXPECT_EQ(ctl(QStringList{QStringLiteral("edit")} + base + QStringList{QStringLiteral("--set"), bad})
                       .exitCode,
                   1)
             << bad.toStdString();
+    // Values as stored already: exit 0 and nothing written, not even the change date.
+    auto createDate = [&] {
+        QString v;
+        if (db.OpenQuery(
+                QStringLiteral("SELECT CAST(CreateDate AS TEXT) AS c FROM TypenTab WHERE id = %1").arg(id)) &&
+            db.HasRow())
+            db.GetString(QStringLiteral("c"), v);
+        db.CloseRecordset();
+        return v;
+    };
+    Exec(QStringLiteral("UPDATE TypenTab SET CreateDate = '2001-01-01 00:00:00' WHERE id = %1").arg(id));
+    r = ctl(QStringList{QStringLiteral("edit")} + base +
+            QStringList{QStringLiteral("--set"), QStringLiteral("description=Bolt \"50%\" --"),
+                        QStringLiteral("--set"), QStringLiteral("TestSequenceID=10605")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(createDate(), QStringLiteral("2001-01-01 00:00:00"));
 }
 
 } // namespace

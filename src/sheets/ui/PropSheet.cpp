@@ -1,6 +1,7 @@
 #include "sheets/ui/PropSheet.h"
 
 #include "app/VELMOR740PCRemoteDoc.h"
+#include "platform/Folders.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
 #include "sheets/ui/SheetSupport.h"
@@ -16,6 +17,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -28,6 +31,50 @@ QString DateText(const QDateTime& d) {
 
 QString Line(const QString& label, const QString& value) {
     return FormatText(QStringLiteral("%s: %s"), label, value);
+}
+
+CProtocolMeasurements::Texts DocTexts(CVELMOR740PCRemoteDoc& doc) {
+    return [&doc](qint32 id, const QString& fallback) { return doc.Text(id, fallback); };
+}
+
+QTreeWidget* NewList(QWidget* parent) {
+    auto* list = new QTreeWidget(parent);
+    list->setRootIsDecorated(false);
+    list->setAllColumnsShowFocus(true);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // Room above capitals, so that the accents of "Ö" or "Č" are not cut off.
+    list->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: 2px; padding-bottom: 1px; }"));
+    return list;
+}
+
+// The widest of a column's head and cells, never below the column's usual width.
+int ColumnWidth(const QTreeWidget* list, int column, int least) {
+    const QFontMetrics header(list->header()->font());
+    const QFontMetrics cells(list->font());
+    int width = qMax(least, header.horizontalAdvance(list->headerItem()->text(column)) + 16);
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        width = qMax(width, cells.horizontalAdvance(list->topLevelItem(i)->text(column)) + 12);
+    return width;
+}
+
+// Opens both databases of a page; the page shows nothing when one cannot be opened.
+bool OpenDatabases(CVELMOR740PCRemoteDoc& doc, CAdoDatabase& db, CAdoDatabase& ref) {
+    return db.Open(doc.DataFolder(), UserSchema::FileName()) &&
+           ref.Open(Folders::ReferenceDatabaseFolder(), QStringLiteral("velmor.db"));
+}
+
+// The missing-specification message, once, when the page is first shown.
+void TellOnce(bool& told, bool missing, const QString& message, QObject* context) {
+    if (told || !missing)
+        return;
+    told = true;
+    QMetaObject::invokeMethod(
+        context,
+        [message] {
+            Notifier().ShowMessage(message, CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Warning);
+        },
+        Qt::QueuedConnection);
 }
 
 } // namespace
@@ -192,6 +239,140 @@ void CPropPageGeraet::CommitRows() {
     }
 }
 
+CPropPageMessungen::CPropPageMessungen(CVELMOR740PCRemoteDoc& doc, qint32 protocolId,
+                                       CProtocolMeasurements::Mode mode, QWidget* parent)
+    : QWidget(parent), m_doc(doc) {
+    CAdoDatabase db, ref;
+    if (OpenDatabases(doc, db, ref))
+        m_data.Load(db, ref, protocolId, mode, DocTexts(doc)); // a failed read keeps the rows so far
+
+    auto* layout = new QVBoxLayout(this);
+    m_status = new QLabel(m_data.specificationMissing ? m_data.message : m_data.statusLine, this);
+    m_status->setWordWrap(true);
+    layout->addWidget(m_status);
+
+    m_list = NewList(this);
+    const QStringList heads = m_data.Heads();
+    m_list->setHeaderLabels(heads);
+    for (int i = 0; i < int(m_data.rows.size()); ++i)
+        new QTreeWidgetItem(m_list, m_data.Columns(i));
+    m_list->header()->setStretchLastSection(false);
+    m_list->header()->setSectionResizeMode(QHeaderView::Interactive);
+    m_list->setColumnWidth(0, ColumnWidth(m_list, 0, 16));
+    m_list->setColumnWidth(1, ColumnWidth(m_list, 1, 39));
+    m_list->header()->setSectionResizeMode(2, QHeaderView::Stretch);
+    if (heads.size() > 3)
+        m_list->setColumnWidth(3, ColumnWidth(m_list, 3, 54));
+    layout->addWidget(m_list, 1);
+
+    auto* info = new QGroupBox(doc.Text(30812, QStringLiteral("Info")), this);
+    auto* infoLayout = new QHBoxLayout(info);
+    m_error = new QLabel(info);
+    m_error->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxCritical).pixmap(24, 24));
+    m_error->setAlignment(Qt::AlignTop);
+    m_error->hide();
+    auto* lines = new QVBoxLayout;
+    m_name = new QLabel(
+        doc.Text(83, QStringLiteral("You can click on an entry of this list to get more information.")),
+        info);
+    m_name->setWordWrap(true);
+    m_value = new QLabel(info);
+    m_limit = new QLabel(info);
+    m_range = new QLabel(info);
+    m_group = new QLabel(info);
+    m_lead = new QLabel(info);
+    for (QLabel* l : {m_name, m_value, m_limit, m_range, m_group, m_lead})
+        lines->addWidget(l);
+    for (QLabel* l : {m_value, m_limit, m_range, m_group, m_lead})
+        l->hide();
+    infoLayout->addWidget(m_error);
+    infoLayout->addLayout(lines, 1);
+    layout->addWidget(info);
+
+    connect(m_list, &QTreeWidget::currentItemChanged, this, [this] { ShowDetail(); });
+    connect(m_list, &QTreeWidget::itemClicked, this, [this] { ShowDetail(); });
+}
+
+int CPropPageMessungen::WidthNeeded() const {
+    int width = 0;
+    for (int c = 0; c < m_list->columnCount(); ++c)
+        width += ColumnWidth(m_list, c, 0);
+    return width + 2 * m_list->frameWidth() + 40;
+}
+
+void CPropPageMessungen::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    TellOnce(m_told, m_data.specificationMissing, m_data.message, this);
+}
+
+void CPropPageMessungen::ShowDetail() {
+    const int row = m_list->indexOfTopLevelItem(m_list->currentItem());
+    if (row < 0) {
+        for (QLabel* l : {m_value, m_limit, m_range, m_group, m_lead, m_error})
+            l->hide();
+        return;
+    }
+    const CProtocolMeasurements::Detail d = m_data.DetailOf(row);
+    m_name->setText(d.name);
+    const std::pair<QLabel*, QString> fields[] = {{m_value, d.valueLine},
+                                                  {m_limit, d.limitLine},
+                                                  {m_range, d.rangeLine},
+                                                  {m_group, d.groupLine},
+                                                  {m_lead, d.leadLine}};
+    for (const auto& [label, text] : fields) {
+        label->setText(text);
+        label->setVisible(!text.isEmpty());
+    }
+    m_error->setVisible(d.failed);
+}
+
+CPropPageTyp::CPropPageTyp(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* parent)
+    : QWidget(parent), m_doc(doc) {
+    CAdoDatabase db, ref;
+    if (OpenDatabases(doc, db, ref))
+        m_data.Load(db, ref, protocolId, DocTexts(doc));
+    auto* layout = new QVBoxLayout(this);
+    if (m_data.specificationMissing) {
+        auto* message = new QLabel(m_data.message, this);
+        message->setWordWrap(true);
+        layout->addWidget(message);
+    }
+    m_list = NewList(this);
+    m_list->setColumnCount(2);
+    m_list->setHeaderHidden(true);
+    for (int i = 0; i < int(m_data.lines.size()); ++i) {
+        auto* item = new QTreeWidgetItem(m_list, m_data.Columns(i));
+        if (m_data.lines[size_t(i)].separator) {
+            item->setFirstColumnSpanned(true);
+            item->setFlags(Qt::ItemIsEnabled);
+            item->setForeground(0, palette().color(QPalette::Mid));
+        }
+    }
+    // The label column as wide as its widest label, so that no language is cut.
+    int labelWidth = 110;
+    for (const auto& line : m_data.lines) {
+        if (!line.separator)
+            labelWidth = qMax(labelWidth, m_list->fontMetrics().horizontalAdvance(line.label) + 16);
+    }
+    m_list->setColumnWidth(0, labelWidth);
+    m_list->header()->setStretchLastSection(true);
+    layout->addWidget(m_list, 1);
+}
+
+int CPropPageTyp::WidthNeeded() const {
+    int value = 0;
+    for (const auto& line : m_data.lines) {
+        if (!line.separator)
+            value = qMax(value, m_list->fontMetrics().horizontalAdvance(line.value) + 12);
+    }
+    return m_list->columnWidth(0) + value + 2 * m_list->frameWidth() + 40;
+}
+
+void CPropPageTyp::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    TellOnce(m_told, m_data.specificationMissing, m_data.message, this);
+}
+
 CPropSheet::CPropSheet(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* parent)
     : QDialog(parent), m_doc(doc) {
     CAdoDatabase db;
@@ -203,6 +384,15 @@ CPropSheet::CPropSheet(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* p
     m_tabs = new QTabWidget(this);
     m_master = new CPropPageGeraet(doc, m_data, m_tabs);
     m_tabs->addTab(m_master, doc.Text(30448, QStringLiteral("Device data")));
+    if (m_loaded) {
+        m_results = new CPropPageMessungen(doc, protocolId, CProtocolMeasurements::Mode::Results, m_tabs);
+        m_firstValues =
+            new CPropPageMessungen(doc, protocolId, CProtocolMeasurements::Mode::FirstValues, m_tabs);
+        m_specification = new CPropPageTyp(doc, protocolId, m_tabs);
+        m_tabs->addTab(m_results, doc.Text(10821, QStringLiteral("Test steps")));
+        m_tabs->addTab(m_firstValues, doc.Text(30446, QStringLiteral("First test values")));
+        m_tabs->addTab(m_specification, doc.Text(30432, QStringLiteral("Test specification")));
+    }
     layout->addWidget(m_tabs);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(doc.Text(4505, QStringLiteral("OK")), QDialogButtonBox::AcceptRole);
@@ -210,9 +400,25 @@ CPropSheet::CPropSheet(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* p
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
-    resize(520, 560);
+    // Wide enough for every page's tab where the screen allows (800 x 600 at least).
+    int width = m_tabs->tabBar()->sizeHint().width() + 40;
+    for (const QWidget* page : {static_cast<QWidget*>(m_results), static_cast<QWidget*>(m_firstValues)}) {
+        if (page)
+            width = qMax(width, static_cast<const CPropPageMessungen*>(page)->WidthNeeded());
+    }
+    if (m_specification)
+        width = qMax(width, m_specification->WidthNeeded());
+    resize(qBound(560, width, 780), 560);
     // Enter edits the selected field; the list has the keyboard from the start.
     m_master->List()->setFocus();
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) {
+        if (auto* page = qobject_cast<CPropPageMessungen*>(m_tabs->widget(index)))
+            page->List()->setFocus();
+        else if (auto* typ = qobject_cast<CPropPageTyp*>(m_tabs->widget(index)))
+            typ->List()->setFocus();
+        else if (index == 0)
+            m_master->List()->setFocus();
+    });
 }
 
 bool CPropSheet::SaveAfterOk() {

@@ -2,6 +2,8 @@
 
 #include "app/BaseEntry.h"
 #include "sheets/ProtocolMasterData.h"
+#include "sheets/ProtocolMeasurements.h"
+#include "sheets/ProtocolSpecLines.h"
 
 #include <QDialog>
 #include <memory>
@@ -60,6 +62,64 @@ private:
     bool m_changed = false;
 };
 
+// Pages 2 and 3: the results of the test, or the first values judged anew against the limits;
+// a click on a row fills the information panel.
+class CPropPageMessungen : public QWidget {
+    Q_OBJECT
+public:
+    CPropPageMessungen(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, CProtocolMeasurements::Mode mode,
+                       QWidget* parent = nullptr);
+
+    const CProtocolMeasurements& Data() const { return m_data; }
+    QTreeWidget* List() const { return m_list; }
+    QLabel* StatusLine() const { return m_status; }
+    QLabel* ValueLine() const { return m_value; }
+    QLabel* LimitLine() const { return m_limit; }
+    QLabel* ErrorSymbol() const { return m_error; }
+    // The width at which no column is cut.
+    int WidthNeeded() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void ShowDetail();
+
+    CVELMOR740PCRemoteDoc& m_doc;
+    CProtocolMeasurements m_data;
+    QTreeWidget* m_list = nullptr;
+    QLabel* m_status = nullptr;
+    QLabel* m_name = nullptr;
+    QLabel* m_value = nullptr;
+    QLabel* m_limit = nullptr;
+    QLabel* m_range = nullptr;
+    QLabel* m_group = nullptr;
+    QLabel* m_lead = nullptr;
+    QLabel* m_error = nullptr;
+    bool m_told = false;
+};
+
+// Page 4: the test specification the protocol was made with, line by line.
+class CPropPageTyp : public QWidget {
+    Q_OBJECT
+public:
+    CPropPageTyp(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* parent = nullptr);
+
+    const CProtocolSpecLines& Data() const { return m_data; }
+    QTreeWidget* List() const { return m_list; }
+    // The width at which no line is cut.
+    int WidthNeeded() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    CVELMOR740PCRemoteDoc& m_doc;
+    CProtocolSpecLines m_data;
+    QTreeWidget* m_list = nullptr;
+    bool m_told = false;
+};
+
 // The device protocol sheet. Opened for one protocol id; Run shows it and, after OK with a
 // change and the user's confirmation, saves the master data.
 class CPropSheet : public QDialog {
@@ -69,6 +129,9 @@ public:
 
     bool IsLoaded() const { return m_loaded; }
     CPropPageGeraet* MasterPage() const { return m_master; }
+    CPropPageMessungen* ResultsPage() const { return m_results; }
+    CPropPageMessungen* FirstValuesPage() const { return m_firstValues; }
+    CPropPageTyp* SpecificationPage() const { return m_specification; }
     QTabWidget* Tabs() const { return m_tabs; }
     CProtocolMasterData& Data() { return m_data; }
 
@@ -82,5 +145,8 @@ private:
     CProtocolMasterData m_data;
     QTabWidget* m_tabs = nullptr;
     CPropPageGeraet* m_master = nullptr;
+    CPropPageMessungen* m_results = nullptr;
+    CPropPageMessungen* m_firstValues = nullptr;
+    CPropPageTyp* m_specification = nullptr;
     bool m_loaded = false;
 };
