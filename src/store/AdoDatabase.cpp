@@ -527,6 +527,12 @@ bool CAdoDatabase::GetDate(const QString& column, QDateTime& value) {
     return true;
 }
 
+bool CAdoDatabase::GetDay(const QString& column, QDate& day) {
+    QTime time;
+    day = QDate();
+    return ReadDate(column, day, time);
+}
+
 bool CAdoDatabase::GetDateText(const QString& column, QString& value) {
     value.clear();
     QDate day;

@@ -81,6 +81,8 @@ public:
     bool GetBool(const QString& column, int& value);
     bool GetDateText(const QString& column, QString& value);
     bool GetDate(const QString& column, QDateTime& value);
+    // The day alone: no local-time conversion, so a list of many dates reads fast.
+    bool GetDay(const QString& column, QDate& day);
     bool GetDouble(const QString& column, double& value);
     // True if the current row has the column and its value is NULL.
     bool IsNull(const QString& column) const;

@@ -110,9 +110,9 @@ bool ReadRows(CAdoDatabase& db, Kind kind, const QString& sql, const TextLookup&
             db.GetDateText(QStringLiteral("NextTestDate"), s);
             row.cells << s;
             if (!s.isEmpty()) {
-                QDateTime next;
-                if (db.GetDate(QStringLiteral("NextTestDate"), next) && next.date() != QDate(1900, 1, 1))
-                    row.nextTest = next.date();
+                QDate next;
+                if (db.GetDay(QStringLiteral("NextTestDate"), next) && next != QDate(1900, 1, 1))
+                    row.nextTest = next;
             }
             db.GetString(QStringLiteral("Name"), s);
             row.cells << s;

@@ -56,10 +56,10 @@ bool List(CAdoDatabase& db, const QDate& today, int windowDays, std::vector<Entr
         return false;
     for (bool ok = db.MoveFirst(); ok && db.HasRow(); ok = db.MoveNext()) {
         Entry e;
-        QDateTime next;
-        if (!db.GetLong(QStringLiteral("id"), e.id) || !db.GetDate(QStringLiteral("NextTestDate"), next))
+        QDate next;
+        if (!db.GetLong(QStringLiteral("id"), e.id) || !db.GetDay(QStringLiteral("NextTestDate"), next))
             continue; // text that is no date
-        e.next = next.date() == kNoDate ? QDate() : next.date();
+        e.next = next == kNoDate ? QDate() : next;
         e.state = Classify(e.next, today, windowDays);
         if (e.state == State::None)
             continue;
@@ -76,10 +76,17 @@ bool List(CAdoDatabase& db, const QDate& today, int windowDays, std::vector<Entr
 }
 
 int CountOverdue(CAdoDatabase& db, const QDate& today) {
-    std::vector<Entry> entries;
-    if (!List(db, today, -1, entries))
+    // Counted by the database: the status bar asks at every list load, and a large directory
+    // may hold many overdue protocols. The days after the no-date day up to yesterday.
+    if (!db.OpenQuery(QStringLiteral("SELECT COUNT(*) AS n FROM GeraeteTab WHERE GeraeteTab.History = 0 "
+                                     "AND GeraeteTab.NextTestDate >= '%1' AND GeraeteTab.NextTestDate < '%2'")
+                          .arg(SqlDate(kNoDate.addDays(1)), SqlDate(today))))
         return -1;
-    return int(entries.size());
+    qint32 n = -1;
+    if (!db.MoveFirst() || !db.GetLong(QStringLiteral("n"), n))
+        n = -1;
+    db.CloseRecordset();
+    return n;
 }
 
 } // namespace DueDates

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QLocale>
+#include <QSet>
 #include <algorithm>
 #include <cmath>
 #include <iterator>
@@ -338,12 +339,13 @@ bool CFilterModel::FillChoices(int field) {
         return true;
     if (!item.filled) {
         item.filled = true;
-        auto add = [&item](const QString& display, const QString& value) {
+        QSet<QString> shown; // case-folded display texts
+        auto add = [&item, &shown](const QString& display, const QString& value) {
             // A text shown already is kept hidden, so that choosing it selects every value.
-            const bool seen =
-                std::any_of(item.displays.cbegin(), item.displays.cend(), [&](const QString& d) {
-                    return StripMark(d).compare(display, Qt::CaseInsensitive) == 0;
-                });
+            const QString folded = display.toCaseFolded();
+            const bool seen = shown.contains(folded);
+            if (!seen)
+                shown.insert(folded);
             item.displays << (seen ? kMark + display : display);
             item.values << value;
         };

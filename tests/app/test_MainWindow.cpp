@@ -16,9 +16,12 @@
 #include "store/UserSchema.h"
 #include "store/UserSetUpInfo.h"
 #include "support/TestSupport.h"
+#include "views/ui/FilterDlg.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QListView>
@@ -513,6 +516,139 @@ private slots:
         QTest::keyClick(View().ActiveList(), Qt::Key_Backspace);
         QCOMPARE(List().Mode(), ListMode::Catalogue);
         QCOMPARE(dir->opens, 2);
+    }
+
+    // The device protocol directory on real records, by keyboard: Enter opens, the context-menu
+    // key opens the menu, history, select as current, delete with promotion, Back, filter.
+    void theProtocolDirectoryWorksByKeyboard() {
+        qint32 oldA = 0, currentA = 0, b = 0;
+        {
+            CAdoDatabase db;
+            QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+            QVERIFY(
+                db.Execute(QStringLiteral("INSERT INTO TypenTab (Name, StandardID) VALUES ('Drill', 5050)")));
+            auto insert = [&](const char* device, const char* date, int history, const char* guid) {
+                db.Execute(QStringLiteral(
+                               "INSERT INTO GeraeteTab (SpecificationName, Device, TestDate, NextTestDate, "
+                               "History, myGUID, TestResultID) VALUES ('Drill', '%1', '%2', '%2', %3, "
+                               "'%4', 30800)")
+                               .arg(QString::fromLatin1(device), QString::fromLatin1(date))
+                               .arg(history)
+                               .arg(QString::fromLatin1(guid)));
+                qint32 id = 0;
+                db.GetNewId(id);
+                return id;
+            };
+            oldA = insert("A", "2024-01-10", 1, "GA");
+            currentA = insert("A", "2025-01-10", 0, "GA");
+            b = insert("B", "2026-01-10", 0, "GB");
+        }
+        qint32 opened = 0;
+        DirectoryCommands::Install(DirectoryCommand::Properties, [&](CDirectoryCommandContext& c) {
+            opened = c.ids.value(0);
+            return false;
+        });
+        auto rowOf = [&](qint32 id) {
+            for (int row = 0; row < List().ItemCount(); ++row)
+                if (List().Record(row)->recordId == id)
+                    return row;
+            return -1;
+        };
+        // The next context menu: its commands, and the entry chosen (0: Escape).
+        QList<qint32> offered;
+        auto inNextMenu = [&](qint32 command) {
+            offered.clear();
+            QTimer::singleShot(0, this, [&offered, command] {
+                auto* menu = qobject_cast<CMenuDialog*>(QApplication::activeModalWidget());
+                QVERIFY(menu);
+                int index = -1;
+                for (size_t i = 0; i < menu->Entries().size(); ++i) {
+                    offered << menu->Entries()[i].command;
+                    if (menu->Entries()[i].command == command)
+                        index = int(i);
+                }
+                if (index < 0) {
+                    QTest::keyClick(menu->EntryList(), Qt::Key_Escape);
+                    return;
+                }
+                menu->EntryList()->setCurrentRow(index);
+                QTest::keyClick(menu->EntryList(), Qt::Key_Return);
+            });
+        };
+        List().SelectRow(2);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Return);
+        QCOMPARE(List().ItemCount(), 2);
+        QCOMPARE(doc->InfoPane().title, doc->Text(5));
+
+        // Enter on a row opens it.
+        List().ClearSelection();
+        List().SelectRow(rowOf(b));
+        QTest::keyClick(View().ActiveList(), Qt::Key_Return);
+        QCOMPARE(opened, b);
+
+        // The menu key: History of device A.
+        List().ClearSelection();
+        List().SelectRow(rowOf(currentA));
+        inNextMenu(14);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Menu);
+        QVERIFY(offered.contains(11) && offered.contains(14) && !offered.contains(15));
+        QVERIFY(View().State().historyShown);
+        QCOMPARE(List().ItemCount(), 2);
+        QCOMPARE(List().Record(0)->recordId, currentA); // newest first, drawn blue
+        QCOMPARE(List().Record(0)->textColour, MakeItemColour(0, 0, 255));
+        QCOMPARE(List().Record(1)->textColour, 0u);
+        QVERIFY2(!frame->CommandAction(32783)->isEnabled(), "no filter in a history list");
+
+        // Two rows: no export entries; Escape closes.
+        List().SelectAll();
+        inNextMenu(0);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Menu);
+        QVERIFY(!offered.isEmpty());
+        QVERIFY(!offered.contains(11) && !offered.contains(12) && !offered.contains(17));
+        QCOMPARE(List().ItemCount(), 2);
+
+        // Select the older one as current: it turns blue.
+        List().ClearSelection();
+        List().SelectRow(rowOf(oldA));
+        inNextMenu(15);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Menu);
+        QCOMPARE(List().Record(rowOf(oldA))->textColour, MakeItemColour(0, 0, 255));
+        QCOMPARE(List().Record(rowOf(currentA))->textColour, 0u);
+
+        // Delete it again: the newest remaining becomes current.
+        notes->answer = CNotifier::Answer::Ok;
+        List().ClearSelection();
+        List().SelectRow(rowOf(oldA));
+        inNextMenu(2);
+        QTest::keyClick(View().ActiveList(), Qt::Key_Menu);
+        QCOMPARE(List().ItemCount(), 1);
+        QCOMPARE(List().Record(0)->recordId, currentA);
+        QCOMPARE(List().Record(0)->textColour, MakeItemColour(0, 0, 255));
+
+        // Back: the directory with the promoted protocol selected.
+        QTest::keyClick(View().ActiveList(), Qt::Key_Backspace);
+        QVERIFY(!View().State().historyShown);
+        QCOMPARE(List().ItemCount(), 2);
+        QCOMPARE(List().SelectedRows(), QList<int>{rowOf(currentA)});
+
+        // Home opens the filter dialog; a device chosen there filters the list.
+        QTimer::singleShot(0, this, [] {
+            auto* dialog = qobject_cast<CFilterDlg*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            if (!dialog->FilterActive()->isChecked())
+                dialog->FilterActive()->click();
+            QComboBox* chooser = dialog->FieldChooser(0);
+            chooser->setCurrentIndex(chooser->findText(QStringLiteral("Geräte-ID")));
+            auto* value = qobject_cast<QComboBox*>(dialog->ValueControl(0));
+            QVERIFY(value);
+            value->setCurrentIndex(value->findText(QStringLiteral("B")));
+            QTest::keyClick(chooser, Qt::Key_Return);
+        });
+        QTest::keyClick(View().ActiveList(), Qt::Key_Home);
+        QCOMPARE(List().ItemCount(), 1);
+        QCOMPARE(List().Record(0)->recordId, b);
+        QVERIFY(doc->InfoPane().title.endsWith(doc->Text(119)));
+        DirectoryCommands::Install(DirectoryCommand::Properties, {});
     }
 
     void itemColoursAreDrawn() {

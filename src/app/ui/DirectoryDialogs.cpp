@@ -9,6 +9,8 @@
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "store/UserSchema.h"
+#include "views/FilterModel.h"
+#include "views/ui/FilterDlg.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -122,8 +124,22 @@ void CDlgTransmit::paintEvent(QPaintEvent* event) {
 
 namespace DirectoryDialogs {
 
-bool RunFilter(QWidget*, CVELMOR740PCRemoteDoc&, CFilterRequest&) {
-    return false;
+bool RunFilter(QWidget* parent, CVELMOR740PCRemoteDoc& doc, CFilterRequest& request) {
+    CFilterModel model(
+        request.key, request.baseQuery, [&doc](qint32 id, QString& text) { return doc.SeekText(id, text); },
+        UserSchema::FileName(), doc.DataFolder());
+    model.Restore(request.filterOn, request.query, request.list1, request.list2, request.list3);
+    CFilterDlg dialog(
+        model, [&doc](qint32 id, const QString& fallback) { return doc.Text(id, fallback); }, parent);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    const CFilterModel::Result& r = dialog.Result();
+    request.filterOn = r.filterOn;
+    request.query = r.query;
+    request.list1 = r.list1;
+    request.list2 = r.list2;
+    request.list3 = r.list3;
+    return true;
 }
 
 void StartSend(QWidget* parent, CDirectoryView& view, CVELMOR740PCRemoteDoc& doc, bool specifications,
