@@ -84,7 +84,9 @@ CPrintHeader::CPrintHeader(CVELMOR740PCRemoteDoc& doc, QWidget* parent)
     m_lines->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::SelectedClicked);
     m_lines->installEventFilter(this);
-    m_lines->setFixedHeight(m_lines->fontMetrics().height() * 6);
+    // The heading and three rows, without scrolling.
+    m_lines->setFixedHeight(m_lines->header()->sizeHint().height() +
+                            3 * (m_lines->fontMetrics().height() + 8) + 2 * m_lines->frameWidth());
     auto* linesHint = new QLabel(T(50213), linesGroup);
     linesHint->setWordWrap(true);
     auto* optionLabel = new QLabel(T(50200, "Signature on reports:"), linesGroup);
@@ -157,6 +159,12 @@ CPrintHeader::CPrintHeader(CVELMOR740PCRemoteDoc& doc, QWidget* parent)
     layout->addWidget(signGroup);
     layout->addWidget(transferGroup);
     layout->addLayout(buttons);
+    // Never smaller than the contents: the wrapped hints take their height at this width,
+    // so that they do not overlap the lists and previews.
+    constexpr int kWidth = 620;
+    const int height =
+        layout->hasHeightForWidth() ? layout->totalHeightForWidth(kWidth) : sizeHint().height();
+    setMinimumSize(kWidth, qMax(height, layout->totalMinimumSize().height()));
 
     // Content.
     m_filling = true;
@@ -178,6 +186,7 @@ CPrintHeader::CPrintHeader(CVELMOR740PCRemoteDoc& doc, QWidget* parent)
     m_progress->hide();
     m_status->hide();
     m_filling = false;
+    resize(minimumSize());
 
     connect(m_lines, &QTreeWidget::itemChanged, this, &CPrintHeader::OnLineEdited);
     connect(m_option, &QComboBox::currentIndexChanged, this,
