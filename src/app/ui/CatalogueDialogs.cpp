@@ -6,6 +6,7 @@
 #include "app/ui/ExchangeDialogs.h"
 #include "maintenance/ui/MaintenanceDialogs.h"
 #include "platform/Notifier.h"
+#include "printheader/ui/PrintHeader.h"
 #include "sheets/ui/PVSheet.h"
 #include "sheets/ui/PropSheet.h"
 
@@ -31,7 +32,7 @@ void Install(CatalogueDialog dialog, Runner runner) {
 }
 
 void InstallBuiltIn() {
-    // The print header dialog installs its runner here when its subsystem arrives.
+    Install(CatalogueDialog::PrintHeader, CPrintHeader::RunEntry);
     Install(CatalogueDialog::SoftwareUpdate, MaintenanceDialogs::RunSoftwareUpdate);
     Install(CatalogueDialog::RS232Test, MaintenanceDialogs::RunRS232Test);
     ExchangeDialogs::InstallImport();
