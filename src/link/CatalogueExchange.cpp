@@ -8,6 +8,7 @@
 #include "link/RS232.h"
 #include "link/TesterConnection.h"
 #include "store/AdoDatabase.h"
+#include "store/RowReader.h"
 #include "store/TextFormat.h"
 
 #include <QRegularExpression>
@@ -347,6 +348,27 @@ CSendWorker::Result CSendWorker::RunSpecifications(const std::vector<Row>& rows)
     if (ok)
         r.error = 0;
     return r;
+}
+
+std::vector<CSendWorker::Row> CSendWorker::RowsById(CAdoDatabase& db, ExchangeKind kind,
+                                                    const std::vector<qint32>& ids) {
+    const bool specs = kind == ExchangeKind::Specifications;
+    std::vector<Row> rows;
+    for (qint32 id : ids) {
+        Row row;
+        row.id = id;
+        if (db.OpenQuery(QStringLiteral("SELECT * FROM %1 WHERE id = %2")
+                             .arg(specs ? QStringLiteral("TypenTab") : QStringLiteral("GeraeteTab"))
+                             .arg(id)) &&
+            db.MoveFirst()) {
+            CRowReader read(db);
+            row.column0 = read.Text(specs ? "Name" : "Device");
+            if (!specs)
+                row.column3 = read.Text("Client");
+        }
+        rows.push_back(row);
+    }
+    return rows;
 }
 
 CSendWorker::Result CSendWorker::RunProtocols(const std::vector<Row>& rows) {
