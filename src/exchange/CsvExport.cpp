@@ -6,6 +6,7 @@
 #include "platform/Notifier.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 
 #include <QDir>
@@ -73,7 +74,7 @@ bool CCsvExport::Prepare(const QString& csvFolder) {
         // One level only: a drive pulled out leaves no mount point, and nothing may be
         // created in its place on the system disk.
         if (!QDir().mkdir(csvFolder)) {
-            MessageFormatted(50044, QDir::toNativeSeparators(csvFolder));
+            MessageFormatted(TextId::kCannotCreateFolder, QDir::toNativeSeparators(csvFolder));
             return false;
         }
         return true;
@@ -170,7 +171,7 @@ bool CCsvExport::WriteReport(CAdoDatabase& db, const QString& csvFolder, const P
         csvFolder + QLatin1Char('/') +
         (data.client.isEmpty() ? QStringLiteral("NoClient") : FileNamePart(data.client));
     if (!QFileInfo(clientFolder).isDir() && !QDir().mkdir(clientFolder)) {
-        MessageFormatted(50044, QDir::toNativeSeparators(clientFolder));
+        MessageFormatted(TextId::kCannotCreateFolder, QDir::toNativeSeparators(clientFolder));
         return false;
     }
     const QDate day = data.testDate.date();

@@ -10,6 +10,7 @@
 #include "store/AdoDatabase.h"
 #include "store/RowReader.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 
 #include <QRegularExpression>
 
@@ -306,7 +307,7 @@ CSendWorker::Result CSendWorker::RunSpecifications(const std::vector<Row>& rows)
     m_position = 0;
     if (m_cb.title)
         m_cb.title(50147);
-    Step(50138);
+    Step(TextId::kConnectingToTester);
     bool ok = OpenLink(m_context, r.error, r.errorText, m_lookup);
     if (ok) {
         if (m_cb.range)
@@ -376,7 +377,7 @@ CSendWorker::Result CSendWorker::RunProtocols(const std::vector<Row>& rows) {
     m_position = 0;
     if (m_cb.title)
         m_cb.title(50139);
-    Step(50138);
+    Step(TextId::kConnectingToTester);
     bool ok = OpenLink(m_context, r.error, r.errorText, m_lookup);
     struct Spec {
         QString name;
