@@ -5,6 +5,7 @@
 #include "platform/Notifier.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 #include "store/UserSetUpDetails.h"
 #include "store/UserSetUpInfo.h"
@@ -171,7 +172,7 @@ void CDataTable::DoClickFunction(CDirectoryView& view, CVELMOR740PCRemoteDoc& do
     const int count = list.SelectedCount();
     const int row = list.FirstSelectedRow();
     pane.showDetails = count == 1;
-    pane.hint = FormatText(doc.Text(139), count);
+    pane.hint = FormatText(doc.Text(TextId::kEntriesSelected), count);
     if (row >= 0) {
         auto cell = [&](int column) { return list.ItemText(row, column); };
         if (Specs()) {
@@ -309,7 +310,8 @@ QList<CMenuEntry> CDataTable::MenuEntries(CVELMOR740PCRemoteDoc& doc, int select
                 entries << Entry(doc, e);
         entries << Entry(doc, del);
     }
-    entries << CMenuEntry{doc.Text(4504), doc.Text(194, QStringLiteral("Closes the context menu.")), 1};
+    entries << CMenuEntry{doc.Text(TextId::kExit), doc.Text(194, QStringLiteral("Closes the context menu.")),
+                          1};
     return entries;
 }
 
@@ -327,7 +329,7 @@ void CDataTable::DoActionFunction(CDirectoryView& view, CVELMOR740PCRemoteDoc& d
             return; // no header, no menu
     } else {
         QString format;
-        if (!doc.SeekText(139, format))
+        if (!doc.SeekText(TextId::kEntriesSelected, format))
             return;
         header = FormatText(format, selected);
     }
@@ -419,7 +421,8 @@ void CDataTable::ShowHistory(CDirectoryView& view, CVELMOR740PCRemoteDoc& doc, q
 bool CDataTable::SelectAsCurrent(CDirectoryView& view, CVELMOR740PCRemoteDoc& doc, qint32 recordId) {
     CAdoDatabase db;
     if (!OpenUserDb(doc, db) || !DirectoryRecords::SelectAsCurrent(db, recordId)) {
-        Notifier().ShowMessage(doc.Text(50054), CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
+        Notifier().ShowMessage(doc.Text(TextId::kUpdateNotPossible), CVELMOR740PCRemoteDoc::AppTitle(),
+                               CNotifier::Icon::Error);
         return false;
     }
     view.State().backPosition = recordId;
@@ -460,7 +463,7 @@ bool CDataTable::Delete(CDirectoryView& view, CVELMOR740PCRemoteDoc& doc) {
 
     std::unique_ptr<CDirectoryProgress> progress;
     if (!history)
-        progress = view.OpenProgress(doc.Text(209, QStringLiteral("File status")), doc.Text(4502),
+        progress = view.OpenProgress(doc.Text(209, QStringLiteral("File status")), doc.Text(TextId::kCancel),
                                      Specs() ? doc.Text(207, QStringLiteral("Delete test specification…"))
                                              : doc.Text(206, QStringLiteral("Delete device protocol...")),
                                      int(ids.size()));
@@ -478,7 +481,8 @@ bool CDataTable::Delete(CDirectoryView& view, CVELMOR740PCRemoteDoc& doc) {
         result = DirectoryRecords::Delete(db, m_kind, ids, history, callbacks);
     progress.reset();
     if (!result.ok) {
-        Notifier().ShowMessage(doc.Text(50054), CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
+        Notifier().ShowMessage(doc.Text(TextId::kUpdateNotPossible), CVELMOR740PCRemoteDoc::AppTitle(),
+                               CNotifier::Icon::Error);
         return false;
     }
     if (result.promotedId != 0)

@@ -1,5 +1,5 @@
-// The XML exchange on the command line: import from a drive or a folder (and from any
-// source another file registers), export to a drive or a folder.
+// The XML exchange on the command line: import from a drive, a folder or any source another
+// file registers (the tester: CmdLink.cpp), export to a drive or a folder.
 #include "cli/CmdExchange.h"
 
 #include "exchange/CsvExport.h"
@@ -16,10 +16,6 @@
 #include <cstdio>
 
 namespace Cli {
-
-// The tester's import (CmdLink.cpp), which runs its own preview and import around the
-// link; used for --source tester unless a source factory of that name is registered.
-int ImportFromTester(const GlobalOptions& options, const QStringList& args);
 
 namespace {
 
@@ -109,8 +105,6 @@ int CmdImport(const GlobalOptions& options, const QStringList& args) {
         return 2;
     }
     const auto factory = Sources().constFind(sourceName);
-    if (factory == Sources().cend() && sourceName == QLatin1String("tester"))
-        return ImportFromTester(options, args);
     if (factory == Sources().cend()) {
         Err(QStringLiteral("import: --source must be one of %1")
                 .arg(Sources().keys().join(QLatin1Char('|'))));
@@ -125,11 +119,24 @@ int CmdImport(const GlobalOptions& options, const QStringList& args) {
     }
 
     CliTexts texts(options);
-    CImportWorkflow workflow(*source, DataFolder(options));
-    workflow.SetTextLookup(texts.Lookup());
-    PreviewList list;
     qint32 error = 0;
     QString errorText;
+    if (!source->Open(error, errorText)) {
+        Err(texts.Error(error, errorText));
+        return 1;
+    }
+    CImportWorkflow workflow(*source, DataFolder(options));
+    workflow.SetTextLookup(texts.Lookup());
+    // The steps on standard error, as the import window shows them above its progress bar.
+    CImportWorkflow::Callbacks cb;
+    cb.step = [&texts](qint32 id, const QString& arg) {
+        const QString text = texts.Lookup()(id);
+        if (!text.isEmpty())
+            std::fprintf(stderr, "%s\n",
+                         (arg.isEmpty() ? text : FormatText(text, arg)).toLocal8Bit().constData());
+    };
+    workflow.SetCallbacks(cb);
+    PreviewList list;
     if (!workflow.Preview(kind, o.flags.contains(QStringLiteral("--use-query")), list, error, errorText)) {
         Err(texts.Error(error, errorText));
         return 1;
@@ -138,8 +145,10 @@ int CmdImport(const GlobalOptions& options, const QStringList& args) {
     const QStringList selected = o.values.value(QStringLiteral("--select"));
     const bool all = o.flags.contains(QStringLiteral("--all"));
     if (selected.isEmpty() && !all) {
+        // The key that --select takes comes last.
         for (const PreviewRow& row : list.rows)
-            Print(Preview::Columns(row, kind, texts.Lookup()).join(QLatin1Char('\t')));
+            Print((Preview::Columns(row, kind, texts.Lookup()) << Preview::Key(row, kind))
+                      .join(QLatin1Char('\t')));
         if (list.leftOut > 0) {
             const QString info = ExchangeText::Joined(texts.Lookup(), 50171, 50172);
             Err(info.isEmpty()
@@ -150,28 +159,17 @@ int CmdImport(const GlobalOptions& options, const QStringList& args) {
         return 0;
     }
 
-    // A specification is selected by its Name, a protocol by its GUID (which ignores case).
+    // A specification is selected by its Name, a protocol by its GUID, each compared as the
+    // import compares them with the database.
     const bool specs = kind == ExchangeKind::Specifications;
-    const auto key = [specs](const PreviewRow& row) { return specs ? row.name : row.guid; };
-    std::vector<PreviewRow> marked;
-    for (const PreviewRow& row : list.rows) {
-        const bool wanted = all || std::any_of(selected.begin(), selected.end(), [&](const QString& k) {
-                                return specs ? k == key(row) : k.compare(key(row), Qt::CaseInsensitive) == 0;
-                            });
-        if (wanted)
-            marked.push_back(row);
-    }
-    for (const QString& k : selected) {
-        const bool found = std::any_of(list.rows.begin(), list.rows.end(), [&](const PreviewRow& row) {
-            return specs ? k == key(row) : k.compare(key(row), Qt::CaseInsensitive) == 0;
-        });
-        if (!found) {
-            Err(QStringLiteral("import: the list holds no %1 '%2'")
-                    .arg(specs ? QStringLiteral("test specification named")
-                               : QStringLiteral("device protocol with GUID"),
-                         k));
-            return 1;
-        }
+    QStringList unknown;
+    const std::vector<PreviewRow> marked = Preview::Select(list, selected, all, unknown);
+    if (!unknown.isEmpty()) {
+        Err(QStringLiteral("import: the list holds no %1 '%2'")
+                .arg(specs ? QStringLiteral("test specification named")
+                           : QStringLiteral("device protocol with GUID"),
+                     unknown.first()));
+        return 1;
     }
 
     const CImportWorkflow::Result r = workflow.Import(kind, marked);
@@ -324,8 +322,9 @@ const CommandRegistration kImport(
     "import",
     "import --source drive|folder|tester [--path P] --kind specs|protocols [--select KEY]... [--all] "
     "[--use-query]\n"
-    "                            preview (no --select, no --all) or import test specifications (KEY: Name)\n"
-    "                            or device protocols (KEY: GUID); drive: P/XmlData; tester: no --path",
+    "                            preview (no --select, no --all; each row ends with its KEY) or import\n"
+    "                            test specifications (KEY: Name) or device protocols (KEY: GUID), keys\n"
+    "                            compared as the import compares them; drive: P/XmlData; tester: no --path",
     CmdImport);
 const CommandRegistration kExport(
     "export",

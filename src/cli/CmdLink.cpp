@@ -1,14 +1,14 @@
-// The tester link on the command line: file upload, and
-// the catalogue exchange with the tester (send, import --source tester).
+// The tester link on the command line: file upload, sending records to the tester, and
+// the tester as a source of `import`.
 #include "cli/CmdExchange.h"
 #include "cli/Commands.h"
 
-#include "exchange/ImportWorkflow.h"
 #include "link/CatalogueExchange.h"
 #include "link/LinkErrors.h"
 #include "link/RS232.h"
 #include "link/SerialProfile.h"
 #include "link/TesterConnection.h"
+#include "link/TesterLinkSource.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "store/TextFormat.h"
@@ -146,22 +146,7 @@ int CmdSend(const GlobalOptions& options, const QStringList& args) {
     CAdoDatabase db;
     if (!db.Open(folder, UserSchema::FileName()))
         return ReportFailure(options, db.GetErrorNumber());
-    // The rows as the directory lists them: name or device, and the client.
-    const bool specs = kind == ExchangeKind::Specifications;
-    std::vector<Catalogue::CSendWorker::Row> rows;
-    for (qint32 id : ids) {
-        Catalogue::CSendWorker::Row row;
-        row.id = id;
-        if (db.OpenQuery(QStringLiteral("SELECT * FROM %1 WHERE id = %2")
-                             .arg(specs ? QStringLiteral("TypenTab") : QStringLiteral("GeraeteTab"))
-                             .arg(id)) &&
-            db.MoveFirst()) {
-            db.GetString(specs ? QStringLiteral("Name") : QStringLiteral("Device"), row.column0);
-            if (!specs && !db.IsNull(QStringLiteral("Client")))
-                db.GetString(QStringLiteral("Client"), row.column3);
-        }
-        rows.push_back(row);
-    }
+    const std::vector<Catalogue::CSendWorker::Row> rows = Catalogue::CSendWorker::RowsById(db, kind, ids);
     CRS232 link;
     Catalogue::LinkContext context{link, folder, Settings(options)};
     context.onFound = FoundReporter(options);
@@ -170,7 +155,8 @@ int CmdSend(const GlobalOptions& options, const QStringList& args) {
     Catalogue::CSendWorker::Callbacks cb;
     cb.step = [&](qint32 id, const QString& arg) { PrintStep(options, id, arg); };
     worker.SetCallbacks(cb);
-    const auto r = specs ? worker.SendSpecifications(rows) : worker.SendProtocols(rows);
+    const auto r =
+        kind == ExchangeKind::Specifications ? worker.SendSpecifications(rows) : worker.SendProtocols(rows);
     if (!r.ok)
         return ReportFailure(options, r.error, r.errorText);
     PrintLine(QStringLiteral("sent %1 test specifications, %2 device protocols")
@@ -179,92 +165,19 @@ int CmdSend(const GlobalOptions& options, const QStringList& args) {
     return 0;
 }
 
-} // namespace
-
-// import --source tester: the preview comes from the tester's list, the import fetches
-// each record. The import command calls it for that source.
-int ImportFromTester(const GlobalOptions& options, const QStringList& args) {
-    ExchangeKind kind = ExchangeKind::Specifications;
-    bool haveKind = false, useQuery = false, all = false;
-    QStringList selected;
-    for (int i = 0; i < args.size(); ++i) {
-        const QString& a = args[i];
-        if (a == QLatin1String("--source") && i + 1 < args.size() && args[i + 1] == QLatin1String("tester")) {
-            ++i;
-        } else if (a == QLatin1String("--kind") && i + 1 < args.size() && ParseKind(args[i + 1], kind)) {
-            haveKind = true;
-            ++i;
-        } else if (a == QLatin1String("--use-query")) {
-            useQuery = true;
-        } else if (a == QLatin1String("--all")) {
-            all = true;
-        } else if (a == QLatin1String("--select") && i + 1 < args.size()) {
-            selected << args[++i];
-        } else {
-            Err(QStringLiteral("import: unexpected argument '%1'").arg(a));
-            return 2;
+// import --source tester: the tester's link as the source of the one import command.
+const ImportSourceRegistration kTester(
+    "tester",
+    [](const GlobalOptions& options, const QString& path, QString& error) -> std::unique_ptr<CXmlSource> {
+        if (!path.isEmpty()) {
+            error = QStringLiteral("--path is not used with --source tester");
+            return nullptr;
         }
-    }
-    if (!haveKind) {
-        Err(QStringLiteral("import: give --kind specs|protocols"));
-        return 2;
-    }
-    const QString folder = DataFolder(options);
-    CRS232 link;
-    Catalogue::LinkContext context{link, folder, Settings(options)};
-    context.onFound = FoundReporter(options);
-    qint32 error = 0;
-    QString errorText;
-    const bool connected = Catalogue::OpenLink(context, error, errorText, Lookup(options));
-    if (!connected) {
-        Catalogue::CloseLink(link);
-        return ReportFailure(options, error, errorText);
-    }
-    CTesterXmlSource source(link, folder);
-    CImportWorkflow workflow(source, folder);
-    workflow.SetTextLookup(Lookup(options));
-    CImportWorkflow::Callbacks cb;
-    cb.step = [&](qint32 id, const QString& arg) { PrintStep(options, id, arg); };
-    workflow.SetCallbacks(cb);
-    PreviewList list;
-    int status = 0;
-    if (!workflow.Preview(kind, useQuery, list, error, errorText)) {
-        status = ReportFailure(options, error, errorText);
-    } else {
-        std::vector<PreviewRow> marked;
-        for (const PreviewRow& row : list.rows) {
-            const QString key = kind == ExchangeKind::Specifications ? row.name : row.guid;
-            bool mark = all;
-            for (const QString& s : selected)
-                mark = mark || s.compare(key, Qt::CaseInsensitive) == 0 ||
-                       (kind == ExchangeKind::Protocols && s.compare(row.device, Qt::CaseInsensitive) == 0);
-            if (mark)
-                marked.push_back(row);
-            if (selected.isEmpty() && !all)
-                PrintLine(Preview::Columns(row, kind, Lookup(options)).join(QLatin1Char('\t')) +
-                          QLatin1Char('\t') + key);
-        }
-        if (all || !selected.isEmpty()) {
-            const CImportWorkflow::Result r = workflow.Import(kind, marked);
-            if (!r.ok)
-                status = ReportFailure(options, r.error, r.errorText);
-            else
-                PrintLine(QStringLiteral(
-                              "imported: %1 new and %2 updated test specifications, %3 new and %4 updated "
-                              "device protocols")
-                              .arg(r.specificationsInserted)
-                              .arg(r.specificationsUpdated)
-                              .arg(r.protocolsInserted)
-                              .arg(r.protocolsUpdated));
-        }
-    }
-    // As the import dialog closes its link.
-    link.SetReadTimeout(250);
-    Catalogue::CloseLink(link);
-    return status;
-}
-
-namespace {
+        auto source = std::make_unique<CTesterLinkSource>(DataFolder(options), Settings(options));
+        source->SetFoundHandler(FoundReporter(options));
+        source->SetTextLookup(Lookup(options));
+        return source;
+    });
 
 const CommandRegistration
     kSend("send", "send --kind specs|protocols --ids N[,N...]   send records to the tester (checks first)",

@@ -9,6 +9,7 @@
 #include <QString>
 
 class CAdoDatabase;
+struct ProtocolReportData;
 
 // Export target kind of the CSV export (device protocols to a drive).
 namespace ExportTarget {
@@ -40,7 +41,7 @@ public:
     bool ExportProtocolsCsv(CAdoDatabase& db, const QString& csvFolder, const QList<qint32>& ids);
 
     static QString CsvFolder(const QString& driveRoot);
-    // "1-3,5" for jacks 1, 2, 3 and 5 (bit 0 is jack 1).
+    // "1-3,5" for jacks 1, 2, 3 and 5 (bit 0 is jack 1); see ProtocolReport::JackList.
     static QString JackList(quint32 jacks);
     // The voltage that the measured values were extrapolated to: the nominal voltage scaled by
     // the standard's calculation factor (NormenTab.CalcFactor of ref, in percent) and rounded.
@@ -57,13 +58,13 @@ public:
     const QStringList& WrittenFiles() const { return m_written; }
 
 private:
-    struct Definition;
     bool Prepare(const QString& csvFolder);
+    // One protocol: read it (ProtocolReport::Read), format it (CsvReportLines), write it.
     bool ExportOne(CAdoDatabase& db, CAdoDatabase& ref, const QString& csvFolder, qint32 id);
-    bool ReadDefinition(CAdoDatabase& ref, qint32 measNo, Definition& def);
+    // Writes the report into its client folder and marks the protocol exported.
+    bool WriteReport(CAdoDatabase& db, const QString& csvFolder, const ProtocolReportData& data,
+                     const QStringList& lines);
     QString T(qint32 textId);
-    QString Date(const QDateTime& date) const;
-    QString Number(double value, int decimals) const;
     void Message(qint32 textId, const QString& detail = QString()) const;
     void MessageFormatted(qint32 textId, const QString& arg) const;
     bool Cancelled() const { return m_cb.cancelled && m_cb.cancelled(); }

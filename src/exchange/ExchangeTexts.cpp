@@ -1,5 +1,7 @@
 #include "exchange/ExchangeTexts.h"
 
+#include "store/TextIds.h"
+
 #include <QHash>
 
 namespace ExchangeText {
@@ -26,10 +28,10 @@ QString Fallback(qint32 textId) {
         {50139, "Device protocol export"},
         {31361, "%s KB free disk space"},
         {50064, "%s MB free disk space"},
-        {50039, "Removeable drive not connected."},
+        {TextId::kDriveNotConnected, "Removeable drive not connected."},
         {50040, "Drive not available"},
-        {4504, "Exit"},
-        {50044, "Drive: Could not create folder %s!"},
+        {TextId::kExit, "Exit"},
+        {TextId::kCannotCreateFolder, "Drive: Could not create folder %s!"},
         {165,
          "Test datas already exist on this drive. If you continue existing test data will be overwritten!"},
         {60015, "The tester expected more data (\"%s\") instead of accepting the end."},

@@ -3,6 +3,7 @@
 #include "platform/Notifier.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 
 #include <QDir>
@@ -51,7 +52,7 @@ bool CExportWorkflow::Prepare(int target, const QString& folder) {
         // One level only: a drive pulled out leaves no mount point, and nothing may be
         // created in its place on the system disk.
         if (!QDir().mkdir(folder)) {
-            Message(50044, QDir::toNativeSeparators(folder));
+            Message(TextId::kCannotCreateFolder, QDir::toNativeSeparators(folder));
             return false;
         }
         return true;

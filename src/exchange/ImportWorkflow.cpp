@@ -148,6 +148,33 @@ QStringList Columns(const PreviewRow& row, ExchangeKind kind, const TextLookup& 
             row.client, DisplayDate(row.testDate)};
 }
 
+QString Key(const PreviewRow& row, ExchangeKind kind) {
+    return kind == ExchangeKind::Specifications ? row.name : row.guid;
+}
+
+std::vector<PreviewRow> Select(const PreviewList& list, const QStringList& keys, bool all,
+                               QStringList& unknown) {
+    const auto compared = [&list](const QString& key) {
+        return list.kind == ExchangeKind::Specifications ? ImportKey::SpecificationName(key)
+                                                         : ImportKey::ProtocolGuid(key);
+    };
+    QSet<QString> wanted, matched;
+    for (const QString& key : keys)
+        wanted.insert(compared(key));
+    std::vector<PreviewRow> selected;
+    for (const PreviewRow& row : list.rows) {
+        const QString key = compared(Key(row, list.kind));
+        if (wanted.contains(key))
+            matched.insert(key);
+        if (all || wanted.contains(key))
+            selected.push_back(row);
+    }
+    for (const QString& key : keys)
+        if (!matched.contains(compared(key)) && !unknown.contains(key))
+            unknown << key;
+    return selected;
+}
+
 } // namespace Preview
 
 void CImportWorkflow::RefuseSpecification(const QString& name, Result& r) const {

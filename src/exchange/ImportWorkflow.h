@@ -65,6 +65,16 @@ ImportDateTime ParseDateTime(const QString& date, const QString& time);
 // TextIDs (standard, result) are looked up; without a text their number is shown.
 QStringList Columns(const PreviewRow& row, ExchangeKind kind, const TextLookup& lookup);
 
+// The key that picks a row for the import: a test specification's Name, a device
+// protocol's GUID. Two rows with the same key meet the same record in the import's checks.
+QString Key(const PreviewRow& row, ExchangeKind kind);
+
+// The rows whose key equals one of `keys` as the import's checks compare them (names and
+// GUIDs cut to their columns' widths, without regard to case), or every row with `all`.
+// Keys that pick no row are added to `unknown`.
+std::vector<PreviewRow> Select(const PreviewList& list, const QStringList& keys, bool all,
+                               QStringList& unknown);
+
 } // namespace Preview
 
 // The import worker: checks every marked entry, then imports the test specifications and

@@ -47,6 +47,10 @@ QString ImportKey::SpecificationName(const QString& name) {
     return ImportWidth::Cut(name, 20).toLower();
 }
 
+QString ImportKey::ProtocolGuid(const QString& guid) {
+    return ImportWidth::Cut(guid, 40).toLower();
+}
+
 namespace {
 
 using ImportWidth::Cut;

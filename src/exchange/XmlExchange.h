@@ -135,6 +135,9 @@ namespace ImportKey {
 QString SpecificationNameCondition(const QString& name);
 // The same equality as a key for an in-memory lookup.
 QString SpecificationName(const QString& name);
+// A device protocol's GUID as the protocol check compares it: cut to its column's width,
+// without regard to case.
+QString ProtocolGuid(const QString& guid);
 } // namespace ImportKey
 
 namespace ImportNumber {

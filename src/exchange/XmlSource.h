@@ -31,6 +31,14 @@ public:
     // ImportSource::Tester, Drive or Folder.
     virtual int SourceNumber() const = 0;
 
+    // Makes the source ready before the first fetch: a source with a link of its own
+    // connects here. False with the error (a TextID) and a detail when it cannot.
+    virtual bool Open(qint32& error, QString& errorText) {
+        error = 0;
+        errorText.clear();
+        return true;
+    }
+
     // The list document of the kind. Drives and folders hand out the full document, which
     // stands in for a list; the tester sends its list, with its query option when asked.
     virtual bool FetchList(ExchangeKind kind, bool useQuery, QString& documentPath, qint32& error) = 0;

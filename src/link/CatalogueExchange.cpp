@@ -8,7 +8,9 @@
 #include "link/RS232.h"
 #include "link/TesterConnection.h"
 #include "store/AdoDatabase.h"
+#include "store/RowReader.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 
 #include <QRegularExpression>
 
@@ -305,7 +307,7 @@ CSendWorker::Result CSendWorker::RunSpecifications(const std::vector<Row>& rows)
     m_position = 0;
     if (m_cb.title)
         m_cb.title(50147);
-    Step(50138);
+    Step(TextId::kConnectingToTester);
     bool ok = OpenLink(m_context, r.error, r.errorText, m_lookup);
     if (ok) {
         if (m_cb.range)
@@ -349,12 +351,33 @@ CSendWorker::Result CSendWorker::RunSpecifications(const std::vector<Row>& rows)
     return r;
 }
 
+std::vector<CSendWorker::Row> CSendWorker::RowsById(CAdoDatabase& db, ExchangeKind kind,
+                                                    const std::vector<qint32>& ids) {
+    const bool specs = kind == ExchangeKind::Specifications;
+    std::vector<Row> rows;
+    for (qint32 id : ids) {
+        Row row;
+        row.id = id;
+        if (db.OpenQuery(QStringLiteral("SELECT * FROM %1 WHERE id = %2")
+                             .arg(specs ? QStringLiteral("TypenTab") : QStringLiteral("GeraeteTab"))
+                             .arg(id)) &&
+            db.MoveFirst()) {
+            CRowReader read(db);
+            row.column0 = read.Text(specs ? "Name" : "Device");
+            if (!specs)
+                row.column3 = read.Text("Client");
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
 CSendWorker::Result CSendWorker::RunProtocols(const std::vector<Row>& rows) {
     Result r;
     m_position = 0;
     if (m_cb.title)
         m_cb.title(50139);
-    Step(50138);
+    Step(TextId::kConnectingToTester);
     bool ok = OpenLink(m_context, r.error, r.errorText, m_lookup);
     struct Spec {
         QString name;

@@ -82,6 +82,10 @@ public:
     };
 
     CSendWorker(LinkContext& context, CAdoDatabase& db) : m_context(context), m_db(db) {}
+
+    // The rows of the records as their directory lists them (name, or device and client).
+    // A record that is not there keeps its id and empty texts; the send then fails on it.
+    static std::vector<Row> RowsById(CAdoDatabase& db, ExchangeKind kind, const std::vector<qint32>& ids);
     void SetCallbacks(Callbacks callbacks) { m_cb = std::move(callbacks); }
     void SetTextLookup(TextLookup lookup) { m_lookup = std::move(lookup); }
 

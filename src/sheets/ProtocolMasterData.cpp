@@ -3,6 +3,7 @@
 #include "sheets/RecordValues.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 #include "views/ClientCheck.h"
 
 const std::vector<CProtocolMasterData::Field>& CProtocolMasterData::FieldTable() {
@@ -38,7 +39,7 @@ bool CProtocolMasterData::Load(CAdoDatabase& db, qint32 protocolId, const Texts&
     id = protocolId;
     if (!db.OpenQuery(QStringLiteral("SELECT * FROM GeraeteTab WHERE id = %1").arg(protocolId)) ||
         !db.HasRow()) {
-        m_message = T(50054, "Database error: Update not possible!");
+        m_message = T(TextId::kUpdateNotPossible, "Database error: Update not possible!");
         db.CloseRecordset();
         return false;
     }
@@ -146,14 +147,14 @@ CProtocolMasterData::SaveResult CProtocolMasterData::CheckClient(CAdoDatabase& d
     case ClientCheck::Result::DatabaseError:
         break;
     }
-    m_message = T(50054, "Database error: Update not possible!");
+    m_message = T(TextId::kUpdateNotPossible, "Database error: Update not possible!");
     return SaveResult::DatabaseError;
 }
 
 CProtocolMasterData::SaveResult CProtocolMasterData::Save(CAdoDatabase& db) {
     CTransaction transaction(db);
     if (!transaction.IsActive()) {
-        m_message = T(50054, "Database error: Update not possible!");
+        m_message = T(TextId::kUpdateNotPossible, "Database error: Update not possible!");
         return SaveResult::DatabaseError;
     }
     const Field* client = FindField(QStringLiteral("Client"));
@@ -163,7 +164,7 @@ CProtocolMasterData::SaveResult CProtocolMasterData::Save(CAdoDatabase& db) {
             return check;
     }
     if (!db.Execute(SaveStatement()) || !transaction.Commit()) {
-        m_message = T(50054, "Database error: Update not possible!");
+        m_message = T(TextId::kUpdateNotPossible, "Database error: Update not possible!");
         return SaveResult::DatabaseError;
     }
     for (Field& f : fields)

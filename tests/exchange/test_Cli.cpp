@@ -55,12 +55,13 @@ TEST_F(CliTest, PreviewPrintsOneRowPerEntry) {
     ASSERT_EQ(rows.size(), 2);
     const QString created = LocaleFormat::ShortDate(QDate(2009, 3, 5));
     const QStringList drill = rows[0].split(QLatin1Char('\t'));
-    ASSERT_EQ(drill.size(), 4);
+    ASSERT_EQ(drill.size(), 5) << "four columns and the key that --select takes";
     EXPECT_EQ(drill[0], QStringLiteral("Drill"));
     EXPECT_EQ(drill[1], QStringLiteral("Hand drill"));
     EXPECT_FALSE(drill[2].isEmpty());
     EXPECT_EQ(drill[3], created);
-    EXPECT_EQ(rows[1], QStringLiteral("Saw's\tHand drill\t999999\t%1").arg(created))
+    EXPECT_EQ(drill[4], QStringLiteral("Drill"));
+    EXPECT_EQ(rows[1], QStringLiteral("Saw's\tHand drill\t999999\t%1\tSaw's").arg(created))
         << "a TextID without text is shown as its number";
 
     const ProcessResult protocols =
@@ -69,11 +70,12 @@ TEST_F(CliTest, PreviewPrintsOneRowPerEntry) {
     const QStringList prows = protocols.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(prows.size(), 2) << "the protocol with the third result is left out";
     const QStringList dev2 = prows[1].split(QLatin1Char('\t'));
-    ASSERT_EQ(dev2.size(), 5);
+    ASSERT_EQ(dev2.size(), 6);
     EXPECT_EQ(dev2[0], QStringLiteral("Dev 2"));
     EXPECT_EQ(dev2[2], QStringLiteral("Desc"));
     EXPECT_EQ(dev2[3], QStringLiteral("Other"));
     EXPECT_EQ(dev2[4], LocaleFormat::ShortDate(QDate(1999, 12, 31)));
+    EXPECT_EQ(dev2[5], QStringLiteral("{G2}"));
     EXPECT_FALSE(protocols.err.isEmpty()) << "the left-out protocols are mentioned";
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM GeraeteTab")), 0) << "a preview writes nothing";
 }
@@ -87,9 +89,15 @@ TEST_F(CliTest, ImportSelectedAndAll) {
               QStringLiteral("\"quoted\" & <tagged>"));
     EXPECT_EQ(Value(QStringLiteral("SELECT group_concat(Name) FROM TypenTab")), QStringLiteral("Saw's"));
 
+    // A name in another case meets the same record in the import, so it picks the row.
+    r = Ctl({"import", "--source", "drive", "--path", usb, "--kind", "specs", "--select", "DRILL"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("test specifications: 1 inserted, 0 updated\n"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM TypenTab WHERE Name = 'Drill'")), 1);
+
     r = Ctl({"import", "--source", "drive", "--path", usb, "--kind", "specs", "--all"});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.out.contains(QLatin1String("1 inserted, 1 updated"))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("0 inserted, 2 updated"))) << r.out.toStdString();
     EXPECT_EQ(Count(QStringLiteral("SELECT count(*) FROM TypenTab")), 2);
 
     r = Ctl({"import", "--source", "drive", "--path", usb, "--kind", "protocols", "--select", "{G9}"});

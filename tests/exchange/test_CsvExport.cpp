@@ -1,5 +1,6 @@
 #include "exchange/CsvExport.h"
 #include "exchange/ExchangeFixture.h"
+#include "exchange/ProtocolReport.h"
 
 #include <QFile>
 #include <QLocale>
@@ -459,3 +460,40 @@ TEST(CsvJackList, RunsAndSingles) {
 }
 
 } // namespace
+
+// The measured value and limit texts that the CSV report and a printed report share.
+TEST(ProtocolReportFormat, ValuesAndLimitsAsTheirDefinitionShowsThem) {
+    const QLocale de(QLocale::German, QLocale::Germany);
+    ProtocolReportData::Definition def;
+    def.found = true;
+    def.digits = 2;
+    def.minValue = QStringLiteral("0.01");
+    def.maxValue = QStringLiteral("300");
+    struct Case {
+        const char* what;
+        double value, limit;
+        int compareMode;
+        bool found;
+        const char* measured;
+        const char* limitText;
+    } const cases[] = {
+        {"inside the range", 123.456, 100, 0, true, "123,46", "100,00"},
+        {"at the lower end", 0.01, 0.3, 0, true, "< 0,01", "0,30"},
+        {"below the lower end", 0.001, 0.3, 0, true, "< 0,00", "0,30"},
+        {"at the upper end", 300, 0, 0, true, "> 300,00", "     -"},
+        {"not compared", 5, 1, 2, true, "     -", "1,00"},
+        {"unknown measurement", 5, 1, 0, false, "0", "     -"},
+    };
+    for (const Case& c : cases) {
+        ProtocolReportData::Measurement m;
+        m.value = c.value;
+        m.limit = c.limit;
+        m.definition = def;
+        m.definition.compareMode = c.compareMode;
+        m.definition.found = c.found;
+        EXPECT_EQ(ProtocolReport::MeasuredValue(de, m), QString::fromUtf8(c.measured)) << c.what;
+        EXPECT_EQ(ProtocolReport::Limit(de, m), QString::fromUtf8(c.limitText)) << c.what;
+    }
+    EXPECT_EQ(ProtocolReport::Date(de, QDateTime(QDate(1900, 1, 1), QTime())), QString()) << "no date";
+    EXPECT_EQ(ProtocolReport::Number(de, 2.5, 40), de.toString(2.5, 'f', 15)) << "at most 15 decimals";
+}

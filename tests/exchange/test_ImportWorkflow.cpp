@@ -194,6 +194,56 @@ TEST(PreviewDateTime, RowDataNumbers) {
     EXPECT_EQ(Preview::DisplayDate(QStringLiteral("31.02.2009")), QStringLiteral("31.02.2009"));
 }
 
+// --select of v740ctl for every source: keys compare as the import's checks compare them
+// with the database, so a key picks exactly the rows that would meet the same record.
+TEST(PreviewSelect, KeysCompareAsTheImportChecksDo) {
+    const QString longName = QStringLiteral("Twenty characters!!!");                     // 20
+    const QString longGuid = QStringLiteral("{0123456789-0123456789-0123456789-01234}"); // 40
+    PreviewList specs;
+    specs.kind = ExchangeKind::Specifications;
+    for (const QString& name : {QStringLiteral("Drill"), QStringLiteral("Saw"), longName}) {
+        PreviewRow row;
+        row.name = name;
+        row.guid = QStringLiteral("{G-") + name + QLatin1Char('}');
+        specs.rows.push_back(row);
+    }
+    PreviewList protocols;
+    protocols.kind = ExchangeKind::Protocols;
+    for (const QString& guid : {QStringLiteral("{ab-1}"), QStringLiteral("{AB-2}"), longGuid}) {
+        PreviewRow row;
+        row.device = QStringLiteral("Dev ") + guid;
+        row.guid = guid;
+        protocols.rows.push_back(row);
+    }
+
+    struct Case {
+        const char* what;
+        const PreviewList& list;
+        QStringList keys;
+        bool all;
+        QStringList picked; // names or GUIDs
+        QStringList unknown;
+    } const cases[] = {
+        {"name in another case", specs, {"DRILL"}, false, {"Drill"}, {}},
+        {"name cut to its column", specs, {longName + QStringLiteral(" and more")}, false, {longName}, {}},
+        {"a GUID is no name", specs, {"{G-Drill}"}, false, {}, {"{G-Drill}"}},
+        {"GUID in another case", protocols, {"{AB-1}", "{ab-2}"}, false, {"{ab-1}", "{AB-2}"}, {}},
+        {"GUID cut to its column", protocols, {longGuid + QStringLiteral("x")}, false, {longGuid}, {}},
+        {"a device is no key", protocols, {"Dev {ab-1}"}, false, {}, {"Dev {ab-1}"}},
+        {"all, with an unknown key", protocols, {"{none}"}, true, {"{ab-1}", "{AB-2}", longGuid}, {"{none}"}},
+        {"nothing", specs, {}, false, {}, {}},
+    };
+    for (const Case& c : cases) {
+        QStringList unknown;
+        const std::vector<PreviewRow> rows = Preview::Select(c.list, c.keys, c.all, unknown);
+        QStringList picked;
+        for (const PreviewRow& row : rows)
+            picked << Preview::Key(row, c.list.kind);
+        EXPECT_EQ(picked, c.picked) << c.what;
+        EXPECT_EQ(unknown, c.unknown) << c.what;
+    }
+}
+
 TEST_F(ImportWorkflowTest, ThreeProtocolsOfOneSpecificationImportItOnceFirst) {
     WriteDocument(Doc(QStringLiteral("PV.xml")),
                   SpecificationDocument({MakeSpecification("Drill", "{S-DRILL}")}));

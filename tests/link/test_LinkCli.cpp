@@ -2,6 +2,7 @@
 #include "link/LinkErrors.h"
 #include "link/SimHarness.h"
 #include "platform/ProfileFile.h"
+#include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "support/TestSupport.h"
 
@@ -172,6 +173,85 @@ TEST(LinkCli, ATesterFoundAtSevenDataBitsCannotTransferDocuments) {
     EXPECT_EQ(cli.Ini(QStringLiteral("Databits")), QStringLiteral("7")) << "the scan's findings are kept";
     EXPECT_FALSE(sim.LoggedLines('<').filter(QStringLiteral(":CAT:")).size() > 0)
         << "no catalogue command was sent";
+}
+
+// import --source tester takes the import path of drive and folder: the preview ends with
+// the key that --select takes, keys compare as the import's checks compare them (a GUID
+// without regard to case, never a device name), a key the list lacks fails the command
+// before anything is written, and the summary is the folder import's.
+TEST(LinkCli, ImportFromTheTesterTakesTheOneImportPath) {
+    CSimHarness sim({QStringLiteral("--demo"), QStringLiteral("3")});
+    ASSERT_TRUE(sim.Started());
+    Cli cli;
+    ASSERT_EQ(RunProgram(QStringLiteral("v740ctl"),
+                         {QStringLiteral("--data"), cli.data.path(), QStringLiteral("init")})
+                  .exitCode,
+              0);
+    const QStringList serial{QStringLiteral("--port"), sim.Port(), QStringLiteral("--baud"),
+                             QStringLiteral("115200")};
+    const auto import = [&](const QStringList& more) {
+        QStringList args{QStringLiteral("--lang"),   QStringLiteral("English"), QStringLiteral("import"),
+                         QStringLiteral("--source"), QStringLiteral("tester"),  QStringLiteral("--kind"),
+                         QStringLiteral("protocols")};
+        return cli.Run(sim, serial, args + more);
+    };
+    const auto protocols = [&] {
+        CAdoDatabase db;
+        qint32 n = -1;
+        if (db.Open(cli.data.path(), QStringLiteral("user2.db")) &&
+            db.OpenQuery(QStringLiteral("SELECT COUNT(*) AS n FROM GeraeteTab")) && db.MoveFirst())
+            db.GetLong(QStringLiteral("n"), n);
+        return n;
+    };
+
+    const ProcessResult preview = import({});
+    ASSERT_EQ(preview.exitCode, 0) << preview.err.toStdString();
+    const QStringList rows = preview.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(rows.size(), 3) << preview.out.toStdString();
+    const QStringList first = rows[0].split(QLatin1Char('\t'));
+    ASSERT_EQ(first.size(), 6) << "five columns and the GUID";
+    const QString device = first[0], guid = first[5];
+    ASSERT_TRUE(guid.startsWith(QLatin1Char('{'))) << guid.toStdString();
+
+    struct Refused {
+        const char* what;
+        QStringList args;
+        int exit;
+        QString stderrHas;
+    } const refused[] = {
+        {"a device name is no key",
+         {QStringLiteral("--select"), device},
+         1,
+         QStringLiteral("GUID '") + device},
+        {"a GUID the list lacks",
+         {QStringLiteral("--select"), QStringLiteral("{NONE}")},
+         1,
+         QStringLiteral("{NONE}")},
+        {"a path",
+         {QStringLiteral("--path"), cli.data.path(), QStringLiteral("--all")},
+         2,
+         QStringLiteral("--path")},
+    };
+    for (const Refused& c : refused) {
+        const ProcessResult r = import(c.args);
+        EXPECT_EQ(r.exitCode, c.exit) << c.what;
+        EXPECT_TRUE(r.err.contains(c.stderrHas)) << c.what << ": " << r.err.toStdString();
+        EXPECT_EQ(protocols(), 0) << c.what;
+    }
+
+    // The GUID in another case picks the protocol; it brings its test specification.
+    ProcessResult r = import({QStringLiteral("--select"), guid.toLower()});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("test specifications: 1 inserted, 0 updated\n"
+                                    "device protocols: 1 inserted, 0 updated, 0 retired to the history\n"));
+    EXPECT_EQ(protocols(), 1);
+    r = import({QStringLiteral("--all")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(
+        r.out.endsWith(QStringLiteral("device protocols: 2 inserted, 1 updated, 0 retired to the history\n")))
+        << r.out.toStdString();
+    EXPECT_EQ(protocols(), 3);
+    EXPECT_TRUE(sim.LoggedLines('<').last().startsWith(QStringLiteral("\\x14"))) << "remote mode left";
 }
 
 // A serial option the link cannot use is a bad argument: no scan, nothing stored.

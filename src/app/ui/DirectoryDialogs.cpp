@@ -8,6 +8,7 @@
 #include "link/SerialProfile.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 #include "views/FilterModel.h"
 #include "views/ui/FilterDlg.h"
@@ -149,7 +150,7 @@ void StartSend(QWidget* parent, CDirectoryView& view, CVELMOR740PCRemoteDoc& doc
         return;
     auto* viewWidget = dynamic_cast<CVELMOR740PCRemoteView*>(&view);
     view.LockMainWindow();
-    auto* dialog = new CDlgTransmit(CVELMOR740PCRemoteDoc::AppTitle(), doc.Text(4502), parent);
+    auto* dialog = new CDlgTransmit(CVELMOR740PCRemoteDoc::AppTitle(), doc.Text(TextId::kCancel), parent);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     if (viewWidget)
         viewWidget->SetTransferDialog(dialog);
@@ -225,7 +226,7 @@ void StartSend(QWidget* parent, CDirectoryView& view, CVELMOR740PCRemoteDoc& doc
             worker.SetCallbacks(cb);
             result = specifications ? worker.SendSpecifications(rows) : worker.SendProtocols(rows);
         } else {
-            result.error = 50054;
+            result.error = TextId::kUpdateNotPossible;
         }
         const bool ok = result.ok || result.cancelled;
         const qint32 error = result.error;

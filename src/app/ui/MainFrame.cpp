@@ -9,6 +9,7 @@
 #include "link/SerialSettings.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 #include "views/DueDates.h"
 
@@ -164,7 +165,7 @@ void CMainFrame::BuildMenus() {
     QAction* setup = file->addAction(T(50034, "Print setup..."));
     connect(setup, &QAction::triggered, this, &CMainFrame::OnPrintSetup);
     file->addSeparator();
-    QAction* exit = file->addAction(T(4504, "Exit"));
+    QAction* exit = file->addAction(T(TextId::kExit, "Exit"));
     exit->setShortcut(QKeySequence::Quit);
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
@@ -246,7 +247,7 @@ void CMainFrame::UpdateStatusTexts() {
     for (const auto& [label, id] : hovers)
         label->parentWidget()->setToolTip(m_doc.Text(id));
 
-    m_countPane->setText(FormatText(m_doc.Text(410, QStringLiteral("%d entries")), m_count));
+    m_countPane->setText(FormatText(m_doc.Text(TextId::kEntries, QStringLiteral("%d entries")), m_count));
     UpdateOverdueText();
     const QString pair = QStringLiteral("%s %s");
     // The port as the link opens it: a stored "COM1:" is the first serial device.

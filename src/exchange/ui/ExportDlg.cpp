@@ -5,6 +5,7 @@
 #include "exchange/ui/DriveSpace.h"
 #include "platform/RemovableDrives.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -100,7 +101,7 @@ CExportDlg::CExportDlg(ExportDialogSetup setup, QWidget* parent)
     m_start = new QPushButton(startCaption.isEmpty() ? QStringLiteral("Export") : startCaption, this);
     m_start->setObjectName(QStringLiteral("start"));
     m_start->setDefault(true);
-    m_exit = new QPushButton(T(4504), this);
+    m_exit = new QPushButton(T(TextId::kExit), this);
     m_exit->setObjectName(QStringLiteral("exit"));
     connect(m_start, &QPushButton::clicked, this, &CExportDlg::OnOK);
     connect(m_exit, &QPushButton::clicked, this, &CExportDlg::OnCancel);
@@ -148,7 +149,7 @@ void CExportDlg::FillDrives(const QStringList& drives) {
         index = drives.isEmpty() ? -1 : 0;
     m_drives->setCurrentIndex(index);
     if (drives.isEmpty()) {
-        m_freeSpace->setText(T(50039));
+        m_freeSpace->setText(T(TextId::kDriveNotConnected));
         m_start->setVisible(false);
         return;
     }
@@ -180,7 +181,7 @@ QString CExportDlg::TargetPath() const {
 bool CExportDlg::ShowFreeSpace() {
     const QString path = TargetPath();
     if (m_driveMode && path.isEmpty()) {
-        m_freeSpace->setText(T(50039));
+        m_freeSpace->setText(T(TextId::kDriveNotConnected));
         m_start->setVisible(false);
         return false;
     }
@@ -204,7 +205,7 @@ void CExportDlg::OnOK() {
         return;
     m_busy = true;
     m_cancel = false;
-    m_exit->setText(T(4502));
+    m_exit->setText(T(TextId::kCancel));
     m_start->setVisible(false);
     if (m_drives)
         m_drives->setEnabled(false);
@@ -272,7 +273,7 @@ void CExportDlg::OnExportEnded(bool success) {
 }
 
 void CExportDlg::SetIdle() {
-    m_exit->setText(T(4504));
+    m_exit->setText(T(TextId::kExit));
     if (m_drives)
         m_drives->setEnabled(true);
     if (m_folderButton)

@@ -6,6 +6,7 @@
 #include "platform/Notifier.h"
 #include "platform/RemovableDrives.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -62,7 +63,7 @@ CImportProgress::CImportProgress(const TextLookup& lookup, std::atomic<bool>& ca
     m_step->setTextFormat(Qt::PlainText);
     m_step->setMinimumWidth(360);
     m_bar = new QProgressBar(this);
-    m_cancelButton = new QPushButton(ExchangeText::Resolve(m_lookup, 4502), this);
+    m_cancelButton = new QPushButton(ExchangeText::Resolve(m_lookup, TextId::kCancel), this);
     m_cancelButton->setObjectName(QStringLiteral("cancel"));
     connect(m_cancelButton, &QPushButton::clicked, this, &CImportProgress::reject);
     auto* layout = new QVBoxLayout(this);
@@ -102,7 +103,7 @@ void CImportProgress::reject() {
 CImportV740::CImportV740(ImportDialogSetup setup, QWidget* parent)
     : QDialog(parent), m_setup(std::move(setup)) {
     setObjectName(QStringLiteral("ImportV740"));
-    setWindowTitle(T(50150));
+    setWindowTitle(T(TextId::kImport));
     m_link.SetStatusCallback(m_setup.linkStatus);
     if (!m_setup.candidatePorts.isEmpty())
         m_link.SetCandidatePorts(m_setup.candidatePorts);
@@ -176,7 +177,7 @@ CImportV740::CImportV740(ImportDialogSetup setup, QWidget* parent)
     importLayout->addWidget(m_importButton);
     importLayout->addWidget(m_markedCount, 1);
 
-    m_close = new QPushButton(T(4504), this);
+    m_close = new QPushButton(T(TextId::kExit), this);
     m_close->setObjectName(QStringLiteral("close"));
     m_close->setAutoDefault(false);
 
@@ -226,8 +227,8 @@ CImportV740::CImportV740(ImportDialogSetup setup, QWidget* parent)
     });
 
     // Initialisation.
-    m_rowCount->setText(FormatText(T(410), 0));
-    m_markedCount->setText(FormatText(T(139), 0));
+    m_rowCount->setText(FormatText(T(TextId::kEntries), 0));
+    m_markedCount->setText(FormatText(T(TextId::kEntriesSelected), 0));
     m_specButton->setChecked(m_setup.specifications);
     m_protocolButton->setChecked(!m_setup.specifications);
     SetColumns();
@@ -295,7 +296,7 @@ void CImportV740::SetColumns() {
 void CImportV740::ClearList() {
     m_list->clear();
     m_preview = PreviewList();
-    m_rowCount->setText(FormatText(T(410), 0));
+    m_rowCount->setText(FormatText(T(TextId::kEntries), 0));
     SelectionChanged();
 }
 
@@ -377,7 +378,7 @@ void CImportV740::FillDrives(const QStringList& drives) {
         ClearList();
         m_previewAllowed = false;
         m_specsOnly = true;
-        m_status->setText(T(50039));
+        m_status->setText(T(TextId::kDriveNotConnected));
         SetControls(true);
         return;
     }
@@ -452,7 +453,7 @@ void CImportV740::StartWorker(std::function<void()> work, std::function<void()> 
 
 void CImportV740::StartConnect() {
     SetControls(false);
-    m_status->setText(T(50138));
+    m_status->setText(T(TextId::kConnectingToTester));
     m_status->setVisible(true);
     struct Outcome {
         bool ok = false;
@@ -516,7 +517,7 @@ void CImportV740::ShowError(qint32 code, const QString& text) {
         message = FormatText(T(50053), code);
     if (!text.isEmpty())
         message = QStringLiteral("%1\n%2").arg(message, text);
-    Notifier().ShowMessage(message, T(50150), CNotifier::Icon::Error);
+    Notifier().ShowMessage(message, T(TextId::kImport), CNotifier::Icon::Error);
 }
 
 void CImportV740::OnKind(bool specifications) {
@@ -608,7 +609,7 @@ void CImportV740::ShowPreview(bool ok, qint32 error, const QString& errorText) {
         items << item;
     }
     m_list->addTopLevelItems(items);
-    m_rowCount->setText(FormatText(T(410), int(items.size())));
+    m_rowCount->setText(FormatText(T(TextId::kEntries), int(items.size())));
     emit workEnded(ok, false);
     if (!ok) {
         EnableAfterFailure();
@@ -618,7 +619,7 @@ void CImportV740::ShowPreview(bool ok, qint32 error, const QString& errorText) {
     SetControls(true);
     m_importButton->setEnabled(false);
     if (m_preview.leftOut > 0)
-        Notifier().ShowMessage(ExchangeText::Joined(m_setup.lookup, 50171, 50172), T(50150),
+        Notifier().ShowMessage(ExchangeText::Joined(m_setup.lookup, 50171, 50172), T(TextId::kImport),
                                CNotifier::Icon::Information);
 }
 
@@ -639,7 +640,7 @@ void CImportV740::OnInvert() {
 
 void CImportV740::SelectionChanged() {
     const int marked = int(m_list->selectedItems().size());
-    m_markedCount->setText(FormatText(T(139), marked));
+    m_markedCount->setText(FormatText(T(TextId::kEntriesSelected), marked));
     m_importButton->setEnabled(marked > 0 && m_list->isEnabled() && !IsBusy());
 }
 

@@ -3,6 +3,7 @@
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "maintenance/ui/AntwortDlg.h"
 #include "maintenance/ui/MaintenanceWidgets.h"
+#include "store/TextIds.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,7 +86,7 @@ CRS232TestDialog::CRS232TestDialog(CVELMOR740PCRemoteDoc& doc, QWidget* parent)
     commandLayout->addWidget(replyLabel);
     commandLayout->addWidget(m_reply);
 
-    m_close = new QPushButton(doc.Text(4504), this);
+    m_close = new QPushButton(doc.Text(TextId::kExit), this);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_close);
@@ -215,7 +216,7 @@ void CRS232TestDialog::OnRepeat(bool on) {
 }
 
 void CRS232TestDialog::OnReplyClicked() {
-    CAntwortDlg answer(m_doc.Text(50083), m_lastReply, m_doc.Text(4504), this);
+    CAntwortDlg answer(m_doc.Text(50083), m_lastReply, m_doc.Text(TextId::kExit), this);
     answer.exec();
 }
 

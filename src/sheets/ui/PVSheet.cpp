@@ -5,6 +5,7 @@
 #include "platform/Notifier.h"
 #include "sheets/ui/SheetSupport.h"
 #include "store/AdoDatabase.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 
 #include <QDialogButtonBox>
@@ -187,7 +188,7 @@ CPVSheet::CPVSheet(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) :
     layout->addWidget(m_tabs);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(doc.Text(4505, QStringLiteral("OK")), QDialogButtonBox::AcceptRole);
-    buttons->addButton(doc.Text(4504, QStringLiteral("Exit")), QDialogButtonBox::RejectRole);
+    buttons->addButton(doc.Text(TextId::kExit, QStringLiteral("Exit")), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

@@ -7,6 +7,7 @@
 #include "sheets/ui/SheetSupport.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 #include "views/ui/NextTestDateDialog.h"
 
@@ -217,7 +218,8 @@ bool CPropPageGeraet::AcceptClient(const QString& client) {
     if (open && m_data.CheckClient(db, client) == CProtocolMasterData::SaveResult::Saved)
         return true;
     const QString message =
-        open ? m_data.Message() : m_doc.Text(50054, QStringLiteral("Database error: Update not possible!"));
+        open ? m_data.Message()
+             : m_doc.Text(TextId::kUpdateNotPossible, QStringLiteral("Database error: Update not possible!"));
     Notifier().ShowMessage(message, CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Warning);
     return false;
 }
@@ -396,7 +398,7 @@ CPropSheet::CPropSheet(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* p
     layout->addWidget(m_tabs);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(doc.Text(4505, QStringLiteral("OK")), QDialogButtonBox::AcceptRole);
-    buttons->addButton(doc.Text(4504, QStringLiteral("Exit")), QDialogButtonBox::RejectRole);
+    buttons->addButton(doc.Text(TextId::kExit, QStringLiteral("Exit")), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

@@ -2,6 +2,7 @@
 
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "platform/Notifier.h"
+#include "store/TextIds.h"
 
 namespace SheetSupport {
 
@@ -13,7 +14,9 @@ bool ConfirmSave(CVELMOR740PCRemoteDoc& doc) {
 
 void ShowFailure(CVELMOR740PCRemoteDoc& doc, const QString& message) {
     Notifier().ShowMessage(
-        message.isEmpty() ? doc.Text(50054, QStringLiteral("Database error: Update not possible!")) : message,
+        message.isEmpty()
+            ? doc.Text(TextId::kUpdateNotPossible, QStringLiteral("Database error: Update not possible!"))
+            : message,
         CVELMOR740PCRemoteDoc::AppTitle(), CNotifier::Icon::Error);
 }
 

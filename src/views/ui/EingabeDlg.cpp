@@ -3,6 +3,7 @@
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "platform/ProfileFile.h"
 #include "store/AdoDatabase.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 #include "views/FieldEditorModel.h"
 
@@ -69,7 +70,7 @@ CEingabeDlg::CEingabeDlg(const CFieldEditRequest& request, QWidget* parent)
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(text(4512, "Apply"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(text(4502, "Cancel"), QDialogButtonBox::RejectRole);
+    buttons->addButton(text(TextId::kCancel, "Cancel"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &CEingabeDlg::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CEingabeDlg::reject);
     layout->addWidget(buttons);

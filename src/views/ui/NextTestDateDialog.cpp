@@ -3,6 +3,7 @@
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 #include "store/UserSchema.h"
 
 #include <QCheckBox>
@@ -93,7 +94,7 @@ CNextTestDateDialog::CNextTestDateDialog(CVELMOR740PCRemoteDoc* doc, qint32 prot
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(text(4512, "Accept"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    buttons->addButton(text(4502, "Cancel"), QDialogButtonBox::RejectRole);
+    buttons->addButton(text(TextId::kCancel, "Cancel"), QDialogButtonBox::RejectRole);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
