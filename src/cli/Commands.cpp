@@ -78,7 +78,7 @@ bool WorksOnUserDatabase(const QString& command) {
     static const QStringList names{QStringLiteral("check-names"), QStringLiteral("due"),
                                    QStringLiteral("edit"),        QStringLiteral("export"),
                                    QStringLiteral("import"),      QStringLiteral("send"),
-                                   QStringLiteral("show")};
+                                   QStringLiteral("print"),       QStringLiteral("show")};
     return names.contains(command);
 }
 
