@@ -1,5 +1,7 @@
 #include "sim/SimCatalog.h"
 
+#include "printheader/SignatureKey.h"
+
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -191,6 +193,17 @@ void CSimCatalog::PutFile(const QString& path, const QByteArray& data) {
     m_files.insert(key, data);
     if (m_folder.isEmpty())
         return;
+    // The tester unscrambles a signature when it arrives; "signatures/<hex of name>.bmp"
+    // holds what it would print, by the name as the program sent it.
+    QString name = path.section(QLatin1Char('\\'), -1);
+    if (name.size() > 5 && name.endsWith(QLatin1String(".sign"), Qt::CaseInsensitive)) {
+        name.chop(5);
+        QDir().mkpath(m_folder + QStringLiteral("/signatures"));
+        QFile s(m_folder + QStringLiteral("/signatures/") + QString::fromLatin1(name.toUtf8().toHex()) +
+                QStringLiteral(".bmp"));
+        if (s.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            s.write(SignatureKey::Unscramble(data));
+    }
     QDir().mkpath(m_folder + QStringLiteral("/system"));
     QFile f(m_folder + QStringLiteral("/system/") + QString::fromLatin1(key.toUtf8().toHex()) +
             QStringLiteral(".bin"));

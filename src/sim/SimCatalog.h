@@ -36,6 +36,8 @@ public:
 
     bool HasFile(const QString& path) const { return m_files.contains(NormalizePath(path)); }
     QByteArray File(const QString& path) const { return m_files.value(NormalizePath(path)); }
+    // Keeps a received file; a print header signature ("<name>.sign") is also kept
+    // unscrambled, as the tester prints it, in the folder's "signatures".
     void PutFile(const QString& path, const QByteArray& data);
 
     // Attribute of a start-tag line, XML entities decoded.

@@ -66,3 +66,9 @@ QByteArray CSimHarness::TesterFile(const QString& testerPath) const {
             QString::fromLatin1(key.toLower().toUtf8().toHex()) + QStringLiteral(".bin"));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+QByteArray CSimHarness::SignatureBitmap(const QString& name) const {
+    QFile f(CatalogFolder() + QStringLiteral("/signatures/") + QString::fromLatin1(name.toUtf8().toHex()) +
+            QStringLiteral(".bmp"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}

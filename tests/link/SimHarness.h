@@ -25,6 +25,9 @@ public:
     bool Restart(const QStringList& options);
     // A file the simulator keeps below "\%SYSTEM%\" (empty when missing).
     QByteArray TesterFile(const QString& testerPath) const;
+    // A print header signature as the simulator unscrambled it on arrival (empty when none
+    // of that name arrived).
+    QByteArray SignatureBitmap(const QString& name) const;
 
 private:
     bool Start(const QStringList& options);
