@@ -5,6 +5,8 @@
 #include "platform/Notifier.h"
 #include "platform/SettingsFile.h"
 #include "print/PrintSurface.h"
+#include "printheader/BitmapCheck.h"
+#include "printheader/PrintHeaderText.h"
 #include "store/AdoDatabase.h"
 #include "store/RowReader.h"
 #include "store/TextCatalog.h"
@@ -230,11 +232,25 @@ void CPrintOut::JobMessage(qint32 error, const QString& detail) {
 void CPrintOut::LoadHeader() {
     if (!m_signatureSet)
         m_signatureName = CSettingsFile(m_dataFolder).Read().signBitmap;
+    m_logo = BitmapImage(m_dataFolder + QLatin1Char('/') + CPrintHeaderText::LogoFileName());
     if (m_headerSet)
         return;
+    CPrintHeaderText header;
+    if (header.Read(m_dataFolder)) {
+        m_headerLines = {header.Line(0), header.Line(1), header.Line(2)};
+        m_signatureOption = header.Option();
+        return;
+    }
     // Without a readable header.txt the reports say that no header is defined.
     m_headerLines = {T(30420), T(30421), T(30439)};
     m_signatureOption = 0;
+}
+
+QImage CPrintOut::BitmapImage(const QString& path) {
+    QByteArray bytes;
+    if (BitmapCheck::CheckFile(path, &bytes) != BitmapCheck::Result::Ok)
+        return QImage();
+    return QImage::fromData(bytes, "BMP");
 }
 
 bool CPrintOut::BeginJob(CPrintSurface& surface, Kind kind, const QString& name, const QString& title) {
@@ -311,7 +327,7 @@ bool CPrintOut::PageBreak() {
 }
 
 QImage CPrintOut::Logo() {
-    return QImage();
+    return m_logo;
 }
 
 void CPrintOut::DrawFrame() {
@@ -847,7 +863,12 @@ void CPrintOut::ProtocolBody(const Report::Protocol& p, bool first) {
 }
 
 QImage CPrintOut::SignatureImage() {
-    return QImage();
+    // The stored signature is scrambled; only what unscrambles to a drawable bitmap prints.
+    QByteArray bytes;
+    if (m_signatureName.isEmpty() || !CPrintHeaderText::ReadSignature(m_dataFolder, m_signatureName, bytes) ||
+        BitmapCheck::Check(bytes) != BitmapCheck::Result::Ok)
+        return QImage();
+    return QImage::fromData(bytes, "BMP");
 }
 
 bool CPrintOut::PrintProtocol(CPrintSurface& surface, qint32 id) {

@@ -30,8 +30,8 @@ public:
     CPrintOut(const CPrintOut&) = delete;
     CPrintOut& operator=(const CPrintOut&) = delete;
 
-    // The three header lines and the signature option. Until this is called the header is
-    // read from the data folder when a job starts.
+    // The three header lines and the signature option. Unless set, each job reads them
+    // from the data folder's header.txt (logo.bmp and the signatures always come from it).
     void SetHeader(const QStringList& lines, int signatureOption);
     // The current signature (the settings file's [SignBitmap] Sign), printed with option 2.
     // Unless set, the data folder's settings file names it.
@@ -96,6 +96,7 @@ private:
     bool PageBreak();
     void DrawFrame();
     QImage Logo();
+    static QImage BitmapImage(const QString& path);
     QImage SignatureImage();
     bool PrintProtocolReport(CPrintSurface& surface, qint32 id, bool first);
     bool PrintList(CPrintSurface& surface, bool specifications, const QList<qint32>& ids);
@@ -137,6 +138,7 @@ private:
     int m_signatureOption = 0;
     QString m_signatureName;
     bool m_signatureSet = false;
+    QImage m_logo;
 
     // The running job.
     std::unique_ptr<Page> m_page;

@@ -1,6 +1,8 @@
 #include "PrintFixture.h"
 
 #include "print/PrintSurface.h"
+#include "printheader/Bitmaps.h"
+#include "printheader/PrintHeaderText.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -238,6 +240,93 @@ TEST_F(PrintOutTest, NumbersFollowTheLocale) {
     EXPECT_EQ(de.Limit(0, m), QStringLiteral("     -"));
     m.compareMode = 2;
     EXPECT_EQ(de.MeasuredValue(1, m), QStringLiteral("     -"));
+}
+
+} // namespace
+
+namespace {
+
+// A bitmap of one colour: blue, as 8-bit palette entries or as 24-bit pixels.
+QByteArray BlueBitmap(int bpp) {
+    QByteArray b = MakeBitmap(60, 20, bpp);
+    const int offset = 54;
+    if (bpp <= 8) {
+        for (int i = offset; i < offset + 4 * (1 << bpp); i += 4) {
+            b[i] = char(255);
+            b[i + 1] = 0;
+            b[i + 2] = 0;
+        }
+    } else {
+        for (int i = offset; i + 2 < b.size(); i += 3) {
+            b[i] = char(255);
+            b[i + 1] = 0;
+            b[i + 2] = 0;
+        }
+    }
+    return b;
+}
+
+int BluePixels(const QImage& image) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.blue() > 200 && c.red() < 60 && c.green() < 60)
+                ++n;
+        }
+    return n;
+}
+
+TEST_F(PrintOutTest, HeaderLogoAndSignatureComeFromTheDataFolder) {
+    const qint32 id = AddProtocol(QStringLiteral("Pump"));
+    AddMeasurement(id, 1, 0.1, 0, 1);
+    const QString bitmap = dir.filePath(QStringLiteral("Boss.bmp"));
+    ASSERT_TRUE(WriteBytes(bitmap, BlueBitmap(8)));
+    QString name;
+    ASSERT_EQ(CPrintHeaderText::StoreSignature(DataDir(), bitmap, &name), 0);
+    CPrintHeaderText header;
+    ASSERT_TRUE(header.SetLine(0, QStringLiteral("Acme Testing Ltd")));
+    ASSERT_TRUE(header.SetLine(2, QStringLiteral("Springfield")));
+    ASSERT_TRUE(header.SetOption(2));
+    ASSERT_TRUE(header.Write(DataDir()));
+
+    // Option 2: the stored signature above the line; the logo is not a bitmap of ours yet.
+    auto out = Writer();
+    out->SetSignatureName(name);
+    CPdfSurface surface(Pdf(QStringLiteral("signed.pdf")));
+    ASSERT_TRUE(out->PrintProtocol(surface, id));
+    ASSERT_TRUE(surface.Finish());
+    const QString text = PdfText(Pdf(QStringLiteral("signed.pdf")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Acme Testing Ltd")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Springfield")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Signature")));
+    const QImage page = PdfPage(Pdf(QStringLiteral("signed.pdf")));
+    EXPECT_GT(BluePixels(Body(page)), 500);
+    EXPECT_EQ(BluePixels(page.copy(0, 0, page.width(), 190)), 0);
+
+    // A 24-bit logo is refused (the error logo stands in); an 8-bit one prints.
+    ASSERT_TRUE(WriteBytes(DataDir() + QStringLiteral("/logo.bmp"), BlueBitmap(24)));
+    CPdfSurface refused(Pdf(QStringLiteral("logo24.pdf")));
+    ASSERT_TRUE(out->PrintSpecification(refused, 1));
+    ASSERT_TRUE(refused.Finish());
+    const QImage page24 = PdfPage(Pdf(QStringLiteral("logo24.pdf")));
+    EXPECT_EQ(BluePixels(page24.copy(0, 0, page24.width(), 190)), 0);
+    ASSERT_TRUE(WriteBytes(DataDir() + QStringLiteral("/logo.bmp"), BlueBitmap(8)));
+    CPdfSurface taken(Pdf(QStringLiteral("logo8.pdf")));
+    ASSERT_TRUE(out->PrintSpecification(taken, 1));
+    ASSERT_TRUE(taken.Finish());
+    const QImage page8 = PdfPage(Pdf(QStringLiteral("logo8.pdf")));
+    EXPECT_GT(BluePixels(page8.copy(0, 0, page8.width(), 190)), 500);
+}
+
+TEST_F(PrintOutTest, UnreadableHeaderPrintsTheNoHeaderTexts) {
+    auto out = Writer();
+    CPdfSurface surface(Pdf(QStringLiteral("nohead.pdf")));
+    ASSERT_TRUE(out->PrintSpecification(surface, 1));
+    ASSERT_TRUE(surface.Finish());
+    const QString text = PdfText(Pdf(QStringLiteral("nohead.pdf")));
+    EXPECT_TRUE(text.contains(QStringLiteral("No print header defined")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Print header not yet defined")));
 }
 
 } // namespace

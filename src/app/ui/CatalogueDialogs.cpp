@@ -6,6 +6,7 @@
 #include "app/ui/ExchangeDialogs.h"
 #include "maintenance/ui/MaintenanceDialogs.h"
 #include "platform/Notifier.h"
+#include "print/ui/PrintCommands.h"
 #include "sheets/ui/PVSheet.h"
 #include "sheets/ui/PropSheet.h"
 
@@ -35,6 +36,7 @@ void InstallBuiltIn() {
     Install(CatalogueDialog::SoftwareUpdate, MaintenanceDialogs::RunSoftwareUpdate);
     Install(CatalogueDialog::RS232Test, MaintenanceDialogs::RunRS232Test);
     ExchangeDialogs::InstallImport();
+    PrintCommands::Install();
 
     // The data directories' commands that the sheets and the export dialog bring.
     DirectoryCommands::Install(DirectoryCommand::Properties, [](CDirectoryCommandContext& c) {

@@ -7,6 +7,7 @@
 #include "app/ui/InfoView.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "link/SerialSettings.h"
+#include "print/ui/PrintCommands.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
 #include "store/UserSchema.h"
@@ -16,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPageSetupDialog>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -347,8 +347,7 @@ void CMainFrame::Activate() {
 }
 
 void CMainFrame::OnPrintSetup() {
-    QPageSetupDialog dialog(&m_printer, this);
-    dialog.exec();
+    PrintCommands::RunPrintSetup(this, m_doc);
 }
 
 void CMainFrame::OnAbout() {
