@@ -47,7 +47,9 @@ int main(int argc, char* argv[]) {
         }
         t.Commit();
     }
-    CPrintOut out(data, QStringLiteral("English"));
+    // velmor.db is built beside the programs in bin/.
+    CPrintOut out(data, QStringLiteral("English"),
+                  QCoreApplication::applicationDirPath() + QStringLiteral("/../bin"));
     CPdfSurface surface(dir.filePath(QStringLiteral("list.pdf")));
     QElapsedTimer timer;
     timer.start();

@@ -94,9 +94,12 @@ void CPrintOut::SetHeader(const QStringList& lines, int signatureOption) {
 // Texts and numbers
 
 bool CPrintOut::OpenCatalogue() {
-    if (!m_catalogOpen)
+    // One attempt per writer: a missing velmor.db is told once, not once per text.
+    if (!m_catalogOpen && !m_catalogTried) {
+        m_catalogTried = true;
         m_catalogOpen = m_catalog->Open(m_referenceFolder.isEmpty() ? Folders::ReferenceDatabaseFolder()
                                                                     : m_referenceFolder);
+    }
     return m_catalogOpen;
 }
 

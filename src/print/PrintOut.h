@@ -132,6 +132,7 @@ private:
     QLocale m_locale;
     std::unique_ptr<class CTextCatalog> m_catalog;
     bool m_catalogOpen = false;
+    bool m_catalogTried = false;
 
     bool m_headerSet = false;
     QStringList m_headerLines;
