@@ -776,9 +776,9 @@ void CPrintOut::ProtocolBody(const Report::Protocol& p, bool first) {
         Heading(T(30431));
         const bool parts = s.partsUsed;
         SetFont(m_page->bold);
-        Row({Cell{5, 5, T(30820)}, Cell{38, 8, parts ? T(10312) : QString()},
-             Cell{46.5, 7, parts ? T(10342) : QString()}, Cell{53.5, 8, T(30823), Qt::AlignRight},
-             Cell{62, 8, T(30822), Qt::AlignRight}});
+        Row({Cell{5, 5, T(30820)}, Cell{36, 8, parts ? T(10312) : QString()},
+             Cell{44.5, 6.5, parts ? T(10342) : QString()}, Cell{51, 8, T(30823), Qt::AlignRight},
+             Cell{59.5, 8, T(30822), Qt::AlignRight}});
         SetFont(m_page->body);
         for (const Report::MeasurementStep& m : s.measurements) {
             const double value = first ? m.firstValue : m.value;
@@ -787,11 +787,11 @@ void CPrintOut::ProtocolBody(const Report::Protocol& p, bool first) {
             if (!m.definition.found && first)
                 passed = false;
             QString valueText = m.definition.found ? MeasuredValue(value, m.definition) : MissingNumber();
-            Row({Mark(2, passed), Cell{5, 5, QString::number(m.measNo)}, Cell{10, 27.5, MeasurementName(m)},
-                 Cell{38, 8, parts ? GroupText(s, m) : QString()},
-                 Cell{46.5, 7, parts ? AppliedPartText(s, m) : QString()},
-                 Cell{53.5, 8, Limit(m.limit, m.definition), Qt::AlignRight},
-                 Cell{62, 8, valueText, Qt::AlignRight}, Cell{70.5, double(W - 72), m.definition.unit}});
+            Row({Mark(2, passed), Cell{5, 5, QString::number(m.measNo)}, Cell{10, 25.5, MeasurementName(m)},
+                 Cell{36, 8, parts ? GroupText(s, m) : QString()},
+                 Cell{44.5, 6.5, parts ? AppliedPartText(s, m) : QString()},
+                 Cell{51, 8, Limit(m.limit, m.definition), Qt::AlignRight},
+                 Cell{59.5, 8, valueText, Qt::AlignRight}, Cell{68, double(W - 69), m.definition.unit}});
         }
     }
     if (!s.functional.isEmpty()) {
