@@ -79,7 +79,7 @@ bool WorksOnUserDatabase(const QString& command) {
         QStringLiteral("check-names"), QStringLiteral("current"), QStringLiteral("delete"),
         QStringLiteral("due"),         QStringLiteral("edit"),    QStringLiteral("export"),
         QStringLiteral("filter"),      QStringLiteral("import"),  QStringLiteral("list"),
-        QStringLiteral("send"),        QStringLiteral("show")};
+        QStringLiteral("print"),       QStringLiteral("send"),    QStringLiteral("show")};
     return names.contains(command);
 }
 

@@ -11,6 +11,7 @@
 #include "app/ui/MainFrame.h"
 #include "app/ui/MenuDialog.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
+#include "print/ui/PrinterSurface.h"
 #include "store/AdoDatabase.h"
 #include "store/TextCatalog.h"
 #include "store/UserSchema.h"
@@ -23,10 +24,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QProcess>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -946,13 +949,57 @@ private slots:
 
     void theProgramInstallsTheSheetsAndExportsAsDirectoryCommands() {
         CatalogueDialogs::InstallBuiltIn();
-        const DirectoryCommand commands[] = {DirectoryCommand::Properties, DirectoryCommand::XmlExportDrive,
-                                             DirectoryCommand::XmlExportFolder,
-                                             DirectoryCommand::CsvExportDrive};
+        const DirectoryCommand commands[] = {
+            DirectoryCommand::Properties,      DirectoryCommand::XmlExportDrive,
+            DirectoryCommand::XmlExportFolder, DirectoryCommand::CsvExportDrive,
+            DirectoryCommand::Print,           DirectoryCommand::PrintOutline,
+            DirectoryCommand::PrintPreview};
         for (DirectoryCommand c : commands) {
             QVERIFY(DirectoryCommands::IsInstalled(c));
             DirectoryCommands::Install(c, {});
         }
+    }
+
+    void printsToPdfFromTheProtocolDirectory() {
+        qint32 id = 0;
+        {
+            CAdoDatabase db;
+            QVERIFY(db.Open(local, QStringLiteral("user2.db")));
+            QVERIFY(
+                db.Execute(QStringLiteral("INSERT INTO TypenTab (Name, StandardID) VALUES ('Drill', 5800)")));
+            QVERIFY(db.Execute(
+                QStringLiteral("INSERT INTO GeraeteTab (SpecificationName, Device, History, myGUID, "
+                               "TestResultID) VALUES ('Drill', 'Pump 9', 0, 'g-1', 30800)")));
+            QVERIFY(db.GetNewId(id));
+        }
+        CatalogueDialogs::InstallBuiltIn();
+        CPrinterChoice::Current().pdf = true;
+        const QString pdf = tmp->filePath(QStringLiteral("pump.pdf"));
+        // The PDF's file dialog is answered as a user would.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->selectFile(pdf);
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+        answer.start(50);
+        QSignalSpy ended(messages.get(), &CWindowMessages::printEnded);
+        CDirectoryCommandContext context{&View(), doc.get(), false, {id}, QStringLiteral("Pump 9"), false};
+        DirectoryCommands::Run(DirectoryCommand::Print, context);
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 30000);
+        answer.stop();
+        QCOMPARE(ended.first().first().toBool(), true);
+        QTRY_VERIFY(!View().IsMainWindowLocked());
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
+        QVERIFY(text.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains(QStringLiteral("Pump 9")));
+        QVERIFY(notes->messages.isEmpty());
+        CPrinterChoice::Current().pdf = false;
+        for (DirectoryCommand c :
+             {DirectoryCommand::Print, DirectoryCommand::PrintOutline, DirectoryCommand::PrintPreview})
+            DirectoryCommands::Install(c, {});
     }
 
     void dueAndOverdueNextTestDatesAreColoured() {

@@ -7,6 +7,7 @@
 #include "maintenance/ui/MaintenanceDialogs.h"
 #include "platform/Notifier.h"
 #include "printheader/ui/PrintHeader.h"
+#include "print/ui/PrintCommands.h"
 #include "sheets/ui/PVSheet.h"
 #include "sheets/ui/PropSheet.h"
 
@@ -36,6 +37,7 @@ void InstallBuiltIn() {
     Install(CatalogueDialog::SoftwareUpdate, MaintenanceDialogs::RunSoftwareUpdate);
     Install(CatalogueDialog::RS232Test, MaintenanceDialogs::RunRS232Test);
     ExchangeDialogs::InstallImport();
+    PrintCommands::Install();
 
     // The data directories' commands that the sheets and the export dialog bring.
     DirectoryCommands::Install(DirectoryCommand::Properties, [](CDirectoryCommandContext& c) {

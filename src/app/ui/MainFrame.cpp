@@ -7,6 +7,7 @@
 #include "app/ui/InfoView.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "link/SerialSettings.h"
+#include "print/ui/PrintCommands.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
 #include "store/TextIds.h"
@@ -17,7 +18,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPageSetupDialog>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -347,15 +347,8 @@ void CMainFrame::Activate() {
     activateWindow();
 }
 
-QPrinter& CMainFrame::Printer() {
-    if (!m_printer)
-        m_printer = std::make_unique<QPrinter>();
-    return *m_printer;
-}
-
 void CMainFrame::OnPrintSetup() {
-    QPageSetupDialog dialog(&Printer(), this);
-    dialog.exec();
+    PrintCommands::RunPrintSetup(this, m_doc);
 }
 
 void CMainFrame::OnAbout() {

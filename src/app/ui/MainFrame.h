@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPrinter>
 #include <memory>
 
 class CInfoView;
@@ -41,9 +40,6 @@ public:
     CVELMOR740PCRemoteView* View() const { return m_view; }
     CInfoView* InfoView() const { return m_info; }
     QSplitter* Splitter() const { return m_splitter; }
-    // The printer chosen in the print setup; made on first use, since making one loads the
-    // print system's plug-in and asks it for its printers, which the start need not wait for.
-    QPrinter& Printer();
 
     // The menu and tool-bar action of a command number.
     QAction* CommandAction(int command) const;
@@ -103,5 +99,4 @@ private:
     int m_progressIconId = 179;
     int m_linkIconId = 169;
     QString m_port, m_baud, m_bits;
-    std::unique_ptr<QPrinter> m_printer;
 };
