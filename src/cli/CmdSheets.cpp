@@ -99,7 +99,7 @@ QString DateText(const QDateTime& d) {
 
 bool OpenUserDatabase(const GlobalOptions& options, const char* command, CAdoDatabase& db) {
     const QString folder = DataFolder(options);
-    if (!QFileInfo::exists(folder + QLatin1Char('/') + UserSchema::FileName())) {
+    if (!UserDatabaseExists(options)) {
         Err(QStringLiteral("%1: there is no user database in %2").arg(QString::fromUtf8(command), folder));
         return false;
     }

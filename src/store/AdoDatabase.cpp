@@ -2,9 +2,11 @@
 
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
+#include "store/DataLocation.h"
 #include "store/DbBackend.h"
 #include "store/JetFunctions.h"
 #include "store/SqliteBackend.h"
+#include "store/pg/PgBackend.h"
 
 #include <QByteArray>
 #include <QLocale>
@@ -108,6 +110,12 @@ bool CAdoDatabase::FailFor(const DbFailure& failure, qint32 number) {
     case Cause::CantOpen:
         // The journal cannot be made beside a file that exists: the folder is read-only.
         return Fail(number == DbError::OpenConnection ? number : DbError::ReadOnly);
+    case Cause::LockTimeout:
+        return Fail(DbError::RecordLocked);
+    case Cause::Conflict:
+        return Fail(DbError::Conflict);
+    case Cause::ConnectionLost:
+        return Fail(DbError::ConnectionLost);
     default:
         return Fail(number);
     }
@@ -136,6 +144,9 @@ void CAdoDatabase::ShowError(const QString& source, const QString& description, 
 }
 
 bool CAdoDatabase::Connect(const QString& path, bool create) {
+    const QString server = create ? QString() : DataLocation::ServerFor(path);
+    if (!server.isEmpty())
+        return ConnectServer(server);
     Close();
     m_path = path;
     auto lite = std::make_unique<CSqliteBackend>();
@@ -143,6 +154,20 @@ bool CAdoDatabase::Connect(const QString& path, bool create) {
         return ConnectFailed(*lite);
     m_backend = std::move(lite);
     return true;
+}
+
+bool CAdoDatabase::ConnectServer(const QString& conninfo) {
+    Close();
+    m_path = CPgBackend::Describe(conninfo);
+    auto pg = std::make_unique<CPgBackend>();
+    if (!pg->Open(conninfo))
+        return ConnectFailed(*pg);
+    m_backend = std::move(pg);
+    return true;
+}
+
+bool CAdoDatabase::OpenServer(const QString& conninfo) {
+    return ConnectServer(conninfo);
 }
 
 bool CAdoDatabase::ConnectFailed(const CDbBackend& backend) {

@@ -40,15 +40,19 @@ enum : qint32 {
     RollbackTrans = 30150,
     DateToSql = 30151,
     // Our own: causes the numbers above would name wrongly ("may be damaged").
-    Busy = 60013,     // still locked by another connection after the busy time-out
-    ReadOnly = 60014, // the file or its folder cannot be written
+    Busy = 60013,           // still locked by another connection after the busy time-out
+    ReadOnly = 60014,       // the file or its folder cannot be written
+    RecordLocked = 60200,   // a row stayed locked by another workstation past the lock time-out
+    Conflict = 60201,       // the server undid a change that collided with another workstation's
+    ConnectionLost = 60202, // the connection to the database server broke off
 };
 }
 
-// One connection to one database through a backend (DbBackend.h) plus one current recordset. Values are read
-// by column name with strict types; every driver failure is shown to the user through the notifier before the
-// operation returns false. Recordsets are read-only snapshots, so an open list never holds a lock that would
-// keep a writer in another thread waiting.
+// One connection to one database (a SQLite file, or a PostgreSQL server when the user
+// database lives there: DataLocation) plus one current recordset. Values are read by
+// column name with strict types; every driver failure is shown to the user through the
+// notifier before the operation returns false. Recordsets are read-only snapshots, so
+// an open list never holds a lock that would keep a writer in another thread waiting.
 class CAdoDatabase {
 public:
     CAdoDatabase();
@@ -60,6 +64,9 @@ public:
     bool Open(const QString& folder, const QString& fileName);
     // Creates a new, empty database file and connects to it; fails if the file exists.
     bool Create(const QString& folder, const QString& fileName);
+    // Connects to the user database on a PostgreSQL server (libpq connection string, no
+    // password in it), whatever DataLocation says.
+    bool OpenServer(const QString& conninfo);
     bool IsOpen() const { return m_backend != nullptr; }
     QString FilePath() const { return m_path; }
 
@@ -124,6 +131,7 @@ public:
 
 private:
     bool Connect(const QString& path, bool create);
+    bool ConnectServer(const QString& conninfo);
     bool ConnectFailed(const CDbBackend& backend);
     void Close();
     bool Fail(qint32 number);
