@@ -18,6 +18,7 @@
 #include "support/PairedRatio.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -209,8 +210,10 @@ int main(int argc, char** argv) {
         conninfo = QStringLiteral("host=%1 user=postgres dbname=bench").arg(socket);
     }
     auto stop = [&] {
-        if (qEnvironmentVariable("VELMOR_PG_BENCH").isEmpty())
+        if (qEnvironmentVariable("VELMOR_PG_BENCH").isEmpty()) {
             QProcess::execute(script, {QStringLiteral("stop"), clusterDir.path() + QStringLiteral("/c")});
+            QDir().rmdir(clusterDir.path());
+        }
     };
     QString message;
     if (!PgSchema::InitServer(conninfo, QString(), {}, message)) {
