@@ -27,7 +27,7 @@ int CmdDue(const GlobalOptions& options, const QStringList& args) {
         }
     }
     const QString folder = DataFolder(options);
-    if (!QFileInfo::exists(folder + QLatin1Char('/') + UserSchema::FileName())) {
+    if (!UserDatabaseExists(options)) {
         Err(QStringLiteral("due: there is no user database in %1").arg(folder));
         return 1;
     }

@@ -119,7 +119,7 @@ bool RefuseUntypable(const QList<QPair<QString, QString>>& sets) {
 
 bool OpenUserDatabase(const GlobalOptions& options, const char* command, CAdoDatabase& db) {
     const QString folder = DataFolder(options);
-    if (!QFileInfo::exists(folder + QLatin1Char('/') + UserSchema::FileName())) {
+    if (!UserDatabaseExists(options)) {
         Err(QStringLiteral("%1: there is no user database in %2").arg(QString::fromUtf8(command), folder));
         return false;
     }

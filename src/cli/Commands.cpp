@@ -6,9 +6,11 @@
 #include "platform/Notifier.h"
 #include "platform/UserName.h"
 #include "store/AdoDatabase.h"
+#include "store/DataLocation.h"
 #include "store/TextCatalog.h"
 #include "store/TextFormat.h"
 #include "store/UserSchema.h"
+#include "store/pg/PgBackend.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,12 +34,14 @@ QMap<QString, Command>& Registry() {
 }
 
 void Usage(FILE* out) {
-    QString text =
-        QStringLiteral("usage: v740ctl [--data DIR] [--lang LANGUAGE] [--port DEV] [--baud N] [--databits N] "
-                       "COMMAND [ARGS]\n\ncommands:\n");
+    QString text = QStringLiteral("usage: v740ctl [--data DIR] [--server CONNINFO] [--lang LANGUAGE] [--port "
+                                  "DEV] [--baud N] [--databits N] "
+                                  "COMMAND [ARGS]\n\ncommands:\n");
     for (auto it = Registry().cbegin(); it != Registry().cend(); ++it)
         text += QStringLiteral("  %1\n").arg(it.value().usage);
-    text += QStringLiteral("\nDIR defaults to the program's local data folder.\n");
+    text += QStringLiteral("\nDIR defaults to the program's local data folder. CONNINFO (a libpq connection "
+                           "string without a password; default: the environment variable VELMOR_DATABASE) "
+                           "puts the user database on a PostgreSQL server.\n");
     std::fputs(text.toLocal8Bit().constData(), out);
 }
 
@@ -87,8 +91,8 @@ bool WorksOnUserDatabase(const QString& command) {
 // neither write under a running program nor interleave with another writer.
 bool WritesUserDatabase(const QString& command) {
     static const QStringList names{QStringLiteral("current"), QStringLiteral("delete"),
-                                   QStringLiteral("edit"), QStringLiteral("filter"),
-                                   QStringLiteral("import")};
+                                   QStringLiteral("edit"),    QStringLiteral("filter"),
+                                   QStringLiteral("import"),  QStringLiteral("migrate")};
     return names.contains(command);
 }
 
@@ -103,6 +107,9 @@ QString CatalogueText(const GlobalOptions& options, qint32 id, const QString& fa
 // Waits up to the busy time-out for the program or another writer to let go of the
 // folder; refuses with the holder's name after that.
 bool LockDataFolder(const GlobalOptions& options, CDataFolderLock& lock) {
+    // On a server, row locks and unique indexes keep the workstations apart.
+    if (!DataLocation::Server().isEmpty())
+        return true;
     const QString folder = DataFolder(options);
     // Without the database there is nothing to guard; each command says what is missing.
     if (!QFileInfo::exists(folder + QLatin1Char('/') + UserSchema::FileName()))
@@ -129,7 +136,7 @@ bool LockDataFolder(const GlobalOptions& options, CDataFolderLock& lock) {
 bool CheckUserDatabase(const GlobalOptions& options) {
     const QString folder = DataFolder(options);
     // A missing file is each command's own message.
-    if (!QFileInfo::exists(folder + QLatin1Char('/') + UserSchema::FileName()))
+    if (!UserDatabaseExists(options))
         return true;
     CAdoDatabase db;
     if (!db.Open(folder, UserSchema::FileName()))
@@ -160,6 +167,11 @@ void RegisterCommand(const QString& name, const QString& usage, Handler handler)
 void Err(const QString& text) {
     std::fprintf(stderr, "v740ctl: %s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
+}
+
+bool UserDatabaseExists(const GlobalOptions& options) {
+    return !DataLocation::Server().isEmpty() ||
+           QFileInfo::exists(DataFolder(options) + QLatin1Char('/') + UserSchema::FileName());
 }
 
 QString DataFolder(const GlobalOptions& options) {
@@ -198,6 +210,8 @@ int Run(const QStringList& argsIn) {
             target = &options.baud;
         else if (opt == QLatin1String("--databits"))
             target = &options.dataBits;
+        else if (opt == QLatin1String("--server"))
+            target = &options.server;
         if (!target || args.isEmpty()) {
             Err(QStringLiteral("unknown or incomplete option '%1'").arg(opt));
             Usage(stderr);
@@ -211,6 +225,15 @@ int Run(const QStringList& argsIn) {
     }
     if (!CheckSerialOptions(options))
         return 2;
+    if (!options.server.isNull())
+        DataLocation::SetServer(options.server);
+    if (const QString server = DataLocation::Server(); !server.isEmpty()) {
+        const QString refusal = CPgBackend::CheckConninfo(server);
+        if (!refusal.isEmpty()) {
+            Err(refusal);
+            return 2;
+        }
+    }
     const QString command = args.takeFirst();
     const auto it = Registry().constFind(command);
     if (it == Registry().cend()) {

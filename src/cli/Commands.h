@@ -12,6 +12,7 @@ struct GlobalOptions {
     QString port;       // --port: serial device path; empty: settings file, then the scan
     QString baud;       // --baud
     QString dataBits;   // --databits
+    QString server;     // --server: libpq connection string of the server that holds the user database
 };
 
 using Handler = std::function<int(const GlobalOptions&, const QStringList&)>;
@@ -30,6 +31,10 @@ int Run(const QStringList& args);
 
 // The data folder a command works on (created by nobody but init).
 QString DataFolder(const GlobalOptions& options);
+
+// True when the user database the commands work on exists: on the server in force
+// (--server, VELMOR_DATABASE), else as user2.db in the data folder.
+bool UserDatabaseExists(const GlobalOptions& options);
 
 // The language of the texts: --lang, else [Ansicht] Sprache of the data folder's
 // settings file, else "Deutsch".

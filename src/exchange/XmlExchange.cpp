@@ -8,7 +8,6 @@
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -57,7 +56,7 @@ using ImportWidth::Cut;
 
 // A statement refused by a constraint: another writer stored the record meanwhile.
 bool ConstraintFailed(CAdoDatabase& db) {
-    return db.Handle() && (sqlite3_errcode(db.Handle()) & 0xFF) == SQLITE_CONSTRAINT;
+    return db.LastFailureWasConstraint();
 }
 
 // Reads the attributes of the current node. The first failure sticks: later reads return

@@ -1,54 +1,50 @@
 #include "store/AdoDatabase.h"
 
-#include "platform/DataFolderLock.h"
 #include "platform/LocaleFormat.h"
 #include "platform/Notifier.h"
+#include "store/DataLocation.h"
+#include "store/DbBackend.h"
 #include "store/JetFunctions.h"
-#include "store/NameOrder.h"
-#include "store/RecordStore.h"
+#include "store/SqliteBackend.h"
+#include "store/pg/PgBackend.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
+#include <QByteArray>
 #include <QLocale>
 #include <cmath>
 #include <limits>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
-namespace {
+namespace DbKind {
 
-enum Kind { KindNone, KindText, KindLong, KindShort, KindBool, KindDate, KindDecimal };
-
-Kind KindOfDeclType(const char* decl) {
+int OfDeclType(const char* decl) {
     if (!decl || !*decl)
-        return KindNone;
-    const QByteArray t = QByteArray(decl).toUpper();
+        return None;
+    QByteArray t = QByteArray(decl).toUpper();
+    if (t.startsWith("JET."))
+        t = t.mid(4);
     if (t.contains("CHAR") || t.contains("TEXT") || t.contains("MEMO") || t.contains("CLOB"))
-        return KindText;
+        return Text;
     if (t.startsWith("YESNO") || t.startsWith("BIT") || t.startsWith("BOOL") || t.startsWith("LOGICAL"))
-        return KindBool;
+        return Bool;
     if (t.startsWith("DATE") || t.startsWith("TIMESTAMP"))
-        return KindDate;
+        return Date;
     if (t.startsWith("SMALLINT") || t.startsWith("SHORT") || t.startsWith("BYTE") || t.startsWith("TINYINT"))
-        return KindShort;
+        return Short;
     if (t.startsWith("COUNTER") || t.startsWith("LONG") || t.startsWith("INT") ||
         t.startsWith("AUTOINCREMENT"))
-        return KindLong;
+        return Long;
     if (t.startsWith("DECIMAL") || t.startsWith("NUMERIC") || t.startsWith("DOUBLE") ||
         t.startsWith("REAL") || t.startsWith("FLOAT") || t.startsWith("CURRENCY") || t.startsWith("SINGLE"))
-        return KindDecimal;
-    return KindNone;
+        return Decimal;
+    return None;
 }
 
-bool IsJetFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = f.read(32);
-    return head.contains("Standard Jet DB") || head.contains("Standard ACE DB");
-}
+} // namespace DbKind
 
+namespace {
+using namespace DbKind;
+const int KindNone = None, KindText = Text, KindLong = Long, KindBool = Bool, KindDate = Date,
+          KindDecimal = Decimal;
 } // namespace
 
 struct CAdoDatabase::Value : CRecordStore::Cell {};
@@ -56,10 +52,10 @@ struct CAdoDatabase::Value : CRecordStore::Cell {};
 struct CAdoDatabase::Recordset {
     QString table;       // set for a table opened with OpenTable
     QString indexColumn; // column of the index chosen with SetIndex
-    QStringList names;
+    DbRows data;
     QStringList lowerNames;
-    std::vector<int> kinds;
-    CRecordStore rows;
+    CRecordStore& rows = data.rows;
+    std::vector<int>& kinds = data.kinds;
     qsizetype pos = 0;
     bool open = true;
 
@@ -74,6 +70,8 @@ struct CAdoDatabase::Recordset {
     bool HasRow() const { return open && pos >= 0 && pos < rows.RowCount(); }
     // The first column whose name equals the given one, ignoring case; -1 when none does.
     int Find(const QString& column) const;
+    // Fills lowerNames from the column names the backend gave.
+    void Named();
 };
 
 int CAdoDatabase::Recordset::Find(const QString& column) const {
@@ -94,15 +92,7 @@ CAdoDatabase::~CAdoDatabase() {
 
 void CAdoDatabase::Close() {
     m_rs.reset();
-    for (sqlite3_stmt* stmt : std::as_const(m_prepared))
-        sqlite3_finalize(stmt);
-    m_prepared.clear();
-    if (m_db) {
-        if (!sqlite3_get_autocommit(m_db))
-            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-    }
+    m_backend.reset();
 }
 
 bool CAdoDatabase::Fail(qint32 number) {
@@ -110,114 +100,82 @@ bool CAdoDatabase::Fail(qint32 number) {
     return false;
 }
 
-bool CAdoDatabase::FailFor(int code, qint32 number) {
-    switch (code & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
+bool CAdoDatabase::FailFor(const DbFailure& failure, qint32 number) {
+    using Cause = DbFailure::Cause;
+    switch (failure.cause) {
+    case Cause::Busy:
         return Fail(DbError::Busy);
-    case SQLITE_READONLY:
+    case Cause::ReadOnly:
         return Fail(DbError::ReadOnly);
-    case SQLITE_CANTOPEN:
+    case Cause::CantOpen:
         // The journal cannot be made beside a file that exists: the folder is read-only.
-        if (number != DbError::OpenConnection)
-            return Fail(DbError::ReadOnly);
-        break;
+        return Fail(number == DbError::OpenConnection ? number : DbError::ReadOnly);
+    case Cause::LockTimeout:
+        return Fail(DbError::RecordLocked);
+    case Cause::Conflict:
+        return Fail(DbError::Conflict);
+    case Cause::ConnectionLost:
+        return Fail(DbError::ConnectionLost);
     default:
-        break;
+        return Fail(number);
     }
-    return Fail(number);
+}
+
+bool CAdoDatabase::BackendFailed(qint32 number) {
+    const DbFailure& f = m_backend->Failure();
+    ShowError(m_backend->Source(), f.description, f.code, f.meaning);
+    return FailFor(f, number);
 }
 
 void CAdoDatabase::DriverError(int code, const QString& description) {
-    const QString desc =
-        description.isEmpty() && m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : description;
-    const QString meaning = QString::fromUtf8(sqlite3_errstr(code));
+    ShowError(m_backend ? m_backend->Source()
+                        : QStringLiteral("SQLite %1").arg(QLatin1String(sqlite3_libversion())),
+              description, quint32(code), QString::fromUtf8(sqlite3_errstr(code)));
+}
+
+void CAdoDatabase::ShowError(const QString& source, const QString& description, quint32 code,
+                             const QString& meaning) {
     QString text;
-    text += QStringLiteral("Source\t\t = %1\n\n")
-                .arg(QStringLiteral("SQLite %1").arg(QLatin1String(sqlite3_libversion())));
-    text += QStringLiteral("Description\t = %1\n\n").arg(desc);
-    text += QString::asprintf("Code\t\t = %08lx\n\n",
-                              static_cast<unsigned long>(static_cast<unsigned int>(code)));
+    text += QStringLiteral("Source\t\t = %1\n\n").arg(source);
+    text += QStringLiteral("Description\t = %1\n\n").arg(description);
+    text += QString::asprintf("Code\t\t = %08lx\n\n", static_cast<unsigned long>(code));
     text += QStringLiteral("Meaning\t\t = %1\n\n").arg(meaning);
     Notifier().ShowMessage(text, QString(), CNotifier::Icon::Error);
 }
 
 bool CAdoDatabase::Connect(const QString& path, bool create) {
+    const QString server = create ? QString() : DataLocation::ServerFor(path);
+    if (!server.isEmpty())
+        return ConnectServer(server);
     Close();
     m_path = path;
-    const QFileInfo info(path);
-    if (!create && !info.exists()) {
-        QString description =
-            QStringLiteral("The database file '%1' does not exist.").arg(QDir::toNativeSeparators(path));
-        const QString jetTwin =
-            info.path() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral(".mdb");
-        if (info.suffix().compare(QLatin1String("db"), Qt::CaseInsensitive) == 0 &&
-            QFileInfo::exists(jetTwin))
-            description +=
-                QStringLiteral(" The folder holds '%1', an Access (Jet) database of the Windows program; "
-                               "this program reads SQLite databases only.")
-                    .arg(info.completeBaseName() + QStringLiteral(".mdb"));
-        DriverError(SQLITE_CANTOPEN, description);
-        return Fail(DbError::OpenConnection);
-    }
-    if (create && info.exists()) {
-        DriverError(SQLITE_CANTOPEN, QStringLiteral("The database file '%1' exists already.").arg(path));
-        return Fail(DbError::OpenConnection);
-    }
-    if (!create && IsJetFile(path)) {
-        DriverError(SQLITE_NOTADB, QStringLiteral("'%1' is an Access (Jet) database of the Windows program; "
-                                                  "this program reads SQLite databases only.")
-                                       .arg(QDir::toNativeSeparators(path)));
-        return Fail(DbError::OpenConnection);
-    }
-    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
-    sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString();
-        if (db)
-            sqlite3_close_v2(db);
-        if (!db)
-            return Fail(DbError::CreateConnection);
-        DriverError(rc, QStringLiteral("%1 (%2)").arg(msg, path));
-        return Fail(DbError::OpenConnection);
-    }
-    m_db = db;
-    if (create) {
-        // SQLite creates the file 0644; the data folder's group must be able to write it (the
-        // journal then gets the same rights).
-        const QByteArray name = QFile::encodeName(path);
-        struct stat st {};
-        if (::stat(name.constData(), &st) == 0)
-            ::chmod(name.constData(), (st.st_mode & 07777) | S_IRGRP | S_IWGRP);
-    }
-    sqlite3_extended_result_codes(m_db, 1);
-    sqlite3_busy_timeout(m_db, BusyTimeoutMs());
-    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DML, 1, nullptr);
-    sqlite3_db_config(m_db, SQLITE_DBCONFIG_DQS_DDL, 1, nullptr);
-    if (!Jet::RegisterFunctions(m_db)) {
-        DriverError(sqlite3_errcode(m_db));
-        Close();
-        return Fail(DbError::OpenConnection);
-    }
-    // Reading the schema makes SQLite look at the file, so a foreign or damaged file fails
-    // here and not at the first statement.
-    char* err = nullptr;
-    rc = sqlite3_exec(m_db, "PRAGMA foreign_keys = ON; SELECT count(*) FROM sqlite_master;", nullptr, nullptr,
-                      &err);
-    if (rc != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
-        sqlite3_free(err);
-        DriverError(rc, QStringLiteral("%1 (%2)").arg(msg, path));
-        Close();
-        return FailFor(rc, DbError::OpenConnection);
-    }
-    if (!NameOrder::PrepareConnection(m_db)) {
-        DriverError(sqlite3_errcode(m_db));
-        Close();
-        return Fail(DbError::OpenConnection);
-    }
+    auto lite = std::make_unique<CSqliteBackend>();
+    if (!lite->Open(path, create))
+        return ConnectFailed(*lite);
+    m_backend = std::move(lite);
     return true;
+}
+
+bool CAdoDatabase::ConnectServer(const QString& conninfo) {
+    Close();
+    m_path = CPgBackend::Describe(conninfo);
+    auto pg = std::make_unique<CPgBackend>();
+    if (!pg->Open(conninfo))
+        return ConnectFailed(*pg);
+    m_backend = std::move(pg);
+    return true;
+}
+
+bool CAdoDatabase::OpenServer(const QString& conninfo) {
+    return ConnectServer(conninfo);
+}
+
+bool CAdoDatabase::ConnectFailed(const CDbBackend& backend) {
+    const DbFailure& f = backend.Failure();
+    if (f.silent)
+        return Fail(DbError::CreateConnection);
+    ShowError(backend.Source(), f.description, f.code, f.meaning);
+    return FailFor(f, DbError::OpenConnection);
 }
 
 bool CAdoDatabase::Open(const QString& folder, const QString& fileName) {
@@ -229,7 +187,7 @@ bool CAdoDatabase::Create(const QString& folder, const QString& fileName) {
 }
 
 bool CAdoDatabase::NeedConnection() {
-    if (!m_db)
+    if (!m_backend)
         return Fail(DbError::NoConnection);
     return true;
 }
@@ -240,44 +198,18 @@ bool CAdoDatabase::NeedRow() {
     return true;
 }
 
-// Prepares and runs one statement, collecting every row it returns.
-bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>& result, qint32 failNumber) {
-    const QByteArray sql = Jet::TranslateStatement(sqlIn).toUtf8();
-    sqlite3_stmt* stmt = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &stmt, &tail);
-    if (rc != SQLITE_OK) {
-        DriverError(rc);
-        return FailFor(rc, failNumber);
-    }
-    if (!stmt) { // only blanks or a comment
-        result = std::make_unique<Recordset>();
-        return true;
-    }
+void CAdoDatabase::Recordset::Named() {
+    lowerNames.reserve(data.names.size());
+    for (const QString& name : std::as_const(data.names))
+        lowerNames << name.toLower();
+}
+
+// Runs one statement, collecting every row it returns.
+bool CAdoDatabase::RunStatement(const QString& sql, std::unique_ptr<Recordset>& result, qint32 failNumber) {
     auto rs = std::make_unique<Recordset>();
-    const int n = sqlite3_column_count(stmt);
-    for (int c = 0; c < n; ++c) {
-        const QString name = QString::fromUtf8(sqlite3_column_name(stmt, c));
-        rs->names << name;
-        rs->lowerNames << name.toLower();
-        rs->kinds.push_back(KindOfDeclType(sqlite3_column_decltype(stmt, c)));
-    }
-    // Every row in one pass, then the statement is finished: no statement and no read
-    // transaction outlives this call, so a list kept open never holds up a writer.
-    rc = rs->rows.ReadAll(stmt);
-    if (rc != SQLITE_DONE) {
-        DriverError(rc);
-        sqlite3_finalize(stmt);
-        return FailFor(rc, failNumber);
-    }
-    sqlite3_finalize(stmt);
-    // A second statement in one text is not run; Jet would refuse it as well.
-    while (tail && *tail && (*tail == ' ' || *tail == ';' || *tail == '\n' || *tail == '\r' || *tail == '\t'))
-        ++tail;
-    if (tail && *tail) {
-        DriverError(SQLITE_ERROR, QStringLiteral("Characters found after end of SQL statement."));
-        return Fail(failNumber);
-    }
+    if (!m_backend->Run(sql, rs->data))
+        return BackendFailed(failNumber);
+    rs->Named();
     result = std::move(rs);
     return true;
 }
@@ -285,12 +217,9 @@ bool CAdoDatabase::RunStatement(const QString& sqlIn, std::unique_ptr<Recordset>
 bool CAdoDatabase::OpenTable(const QString& tableName) {
     if (!NeedConnection())
         return false;
-    QString quoted = tableName;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     std::unique_ptr<Recordset> rs;
     m_rs.reset();
-    if (!RunStatement(QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(quoted), rs,
-                      DbError::OpenRecordset))
+    if (!RunStatement(m_backend->TableQuery(tableName), rs, DbError::OpenRecordset))
         return false;
     rs->table = tableName;
     m_rs = std::move(rs);
@@ -348,41 +277,17 @@ bool CAdoDatabase::SetIndex(const QString& indexName) {
         DriverError(SQLITE_MISUSE, QStringLiteral("An index can only be set on a table opened as a table."));
         return Fail(DbError::SetIndex);
     }
-    // Index names are per table in the original files but per database in SQLite, so an
-    // index is stored as "<table>_<name>"; the bare name is accepted as well.
     const QString table = m_rs->table;
-    const QStringList candidates{table + QLatin1Char('_') + indexName, indexName};
-    for (const QString& candidate : candidates) {
-        std::unique_ptr<Recordset> info;
-        const QString sql =
-            QStringLiteral("SELECT name FROM pragma_index_info(%1)").arg(SqlLiteral(candidate));
-        std::unique_ptr<Recordset> owner;
-        if (!RunStatement(
-                QStringLiteral("SELECT tbl_name FROM sqlite_master WHERE type = 'index' AND name = %1")
-                    .arg(SqlLiteral(candidate)),
-                owner, DbError::SetIndex))
-            return false;
-        if (owner->rows.RowCount() == 0 ||
-            owner->rows.At(0, 0).Text().compare(table, Qt::CaseInsensitive) != 0)
-            continue;
-        if (!RunStatement(sql, info, DbError::SetIndex))
-            return false;
-        if (info->rows.RowCount() == 0)
-            continue;
-        m_rs->indexColumn = info->rows.At(0, 0).Text();
-        return true;
+    QString column;
+    if (!m_backend->IndexColumn(table, indexName, column))
+        return BackendFailed(DbError::SetIndex);
+    if (column.isEmpty()) {
+        DriverError(SQLITE_ERROR, QStringLiteral("Table '%1' has no index '%2'.").arg(table, indexName));
+        return Fail(DbError::SetIndex);
     }
-    DriverError(SQLITE_ERROR, QStringLiteral("Table '%1' has no index '%2'.").arg(table, indexName));
-    return Fail(DbError::SetIndex);
+    m_rs->indexColumn = column;
+    return true;
 }
-
-namespace {
-QString QuoteIdent(const QString& name) {
-    QString q = name;
-    q.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
-} // namespace
 
 bool CAdoDatabase::Seek(qint32 key) {
     return Seek(QString::number(key));
@@ -398,9 +303,7 @@ bool CAdoDatabase::Seek(const QString& key) {
     const QString table = m_rs->table;
     const QString column = m_rs->indexColumn;
     std::unique_ptr<Recordset> rs;
-    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE %2 = %3 ORDER BY rowid")
-                            .arg(QuoteIdent(table), QuoteIdent(column), SqlLiteral(key));
-    if (!RunStatement(sql, rs, DbError::Seek))
+    if (!RunStatement(m_backend->SeekQuery(table, column, key), rs, DbError::Seek))
         return false;
     rs->table = table;
     rs->indexColumn = column;
@@ -605,68 +508,12 @@ bool CAdoDatabase::Execute(const QString& sql) {
     return true;
 }
 
-sqlite3_stmt* CAdoDatabase::Prepared(const QString& sql, qint32 failNumber) {
-    sqlite3_stmt*& stmt = m_prepared[sql];
-    if (!stmt) {
-        const QByteArray text = Jet::TranslateStatement(sql).toUtf8();
-        const int rc = sqlite3_prepare_v3(m_db, text.constData(), int(text.size()), SQLITE_PREPARE_PERSISTENT,
-                                          &stmt, nullptr);
-        if (rc != SQLITE_OK || !stmt) {
-            m_prepared.remove(sql);
-            DriverError(rc);
-            Fail(failNumber);
-            return nullptr;
-        }
-    }
-    sqlite3_reset(stmt);
-    sqlite3_clear_bindings(stmt);
-    return stmt;
-}
-
-bool CAdoDatabase::Bind(sqlite3_stmt* stmt, const QVariantList& values, qint32 failNumber) {
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant& v = values[i];
-        int rc = SQLITE_OK;
-        switch (v.typeId()) {
-        case QMetaType::UnknownType:
-            rc = sqlite3_bind_null(stmt, i + 1);
-            break;
-        case QMetaType::Int:
-        case QMetaType::LongLong:
-        case QMetaType::UInt:
-        case QMetaType::Bool:
-            rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
-            break;
-        case QMetaType::Double:
-            rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
-            break;
-        default: {
-            const QByteArray b = v.toString().toUtf8();
-            rc = sqlite3_bind_text(stmt, i + 1, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-        }
-        }
-        if (rc != SQLITE_OK) {
-            DriverError(rc);
-            return Fail(failNumber);
-        }
-    }
-    return true;
-}
-
 bool CAdoDatabase::ExecuteBound(const QString& sql, const QVariantList& values) {
     if (!NeedConnection())
         return false;
     m_rs.reset();
-    sqlite3_stmt* stmt = Prepared(sql, DbError::Execute);
-    if (!stmt || !Bind(stmt, values, DbError::Execute))
-        return false;
-    const int rc = sqlite3_step(stmt);
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW) {
-        DriverError(rc);
-        sqlite3_reset(stmt);
-        return FailFor(rc, DbError::Execute);
-    }
-    sqlite3_reset(stmt);
+    if (!m_backend->RunBound(sql, values, nullptr))
+        return BackendFailed(DbError::Execute);
     return true;
 }
 
@@ -674,24 +521,10 @@ bool CAdoDatabase::OpenQueryBound(const QString& sql, const QVariantList& values
     if (!NeedConnection())
         return false;
     m_rs.reset();
-    sqlite3_stmt* stmt = Prepared(sql, DbError::OpenRecordset);
-    if (!stmt || !Bind(stmt, values, DbError::OpenRecordset))
-        return false;
     auto rs = std::make_unique<Recordset>();
-    const int n = sqlite3_column_count(stmt);
-    for (int c = 0; c < n; ++c) {
-        const QString name = QString::fromUtf8(sqlite3_column_name(stmt, c));
-        rs->names << name;
-        rs->lowerNames << name.toLower();
-        rs->kinds.push_back(KindOfDeclType(sqlite3_column_decltype(stmt, c)));
-    }
-    // As every other recordset: all rows now, and the statement reset, so nothing stays open.
-    const int rc = rs->rows.ReadAll(stmt);
-    sqlite3_reset(stmt);
-    if (rc != SQLITE_DONE) {
-        DriverError(rc);
-        return FailFor(rc, DbError::OpenRecordset);
-    }
+    if (!m_backend->RunBound(sql, values, &rs->data))
+        return BackendFailed(DbError::OpenRecordset);
+    rs->Named();
     m_rs = std::move(rs);
     return true;
 }
@@ -711,56 +544,52 @@ bool CAdoDatabase::ExecuteAll(const QStringList& statements) {
 bool CAdoDatabase::GetNewId(qint32& id) {
     if (!NeedConnection())
         return false;
-    std::unique_ptr<Recordset> rs;
-    if (!RunStatement(QStringLiteral("Select @@IDENTITY AS NewID"), rs, DbError::OpenRecordset))
-        return false;
-    if (rs->rows.RowCount() == 0 || rs->rows.At(0, 0).type != SQLITE_INTEGER)
-        return Fail(DbError::GetLong);
-    id = static_cast<qint32>(rs->rows.At(0, 0).i);
+    qint64 value = 0;
+    if (!m_backend->LastInsertId(value))
+        return BackendFailed(DbError::OpenRecordset);
+    id = static_cast<qint32>(value);
     return true;
 }
 
 int CAdoDatabase::ChangedRows() const {
-    return m_db ? sqlite3_changes(m_db) : 0;
+    return m_backend ? m_backend->ChangedRows() : 0;
 }
 
 bool CAdoDatabase::BeginTrans() {
     if (!NeedConnection())
         return false;
-    // Take the write lock at once, so that two writers wait for each other instead of
-    // one of them failing halfway through its work.
-    const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        DriverError(rc);
-        return FailFor(rc, DbError::BeginTrans);
-    }
-    return true;
+    return m_backend->Begin() ? true : BackendFailed(DbError::BeginTrans);
 }
 
 bool CAdoDatabase::CommitTrans() {
     if (!NeedConnection())
         return false;
-    const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        DriverError(rc);
-        return FailFor(rc, DbError::CommitTrans);
-    }
-    return true;
+    return m_backend->Commit() ? true : BackendFailed(DbError::CommitTrans);
 }
 
 bool CAdoDatabase::RollbackTrans() {
     if (!NeedConnection())
         return false;
-    const int rc = sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) {
-        DriverError(rc);
-        return Fail(DbError::RollbackTrans);
-    }
-    return true;
+    if (m_backend->Rollback())
+        return true;
+    BackendFailed(DbError::RollbackTrans);
+    return Fail(DbError::RollbackTrans);
 }
 
 bool CAdoDatabase::InTransaction() const {
-    return m_db && !sqlite3_get_autocommit(m_db);
+    return m_backend && m_backend->InTransaction();
+}
+
+bool CAdoDatabase::IsServer() const {
+    return m_backend && m_backend->IsServer();
+}
+
+bool CAdoDatabase::LastFailureWasConstraint() const {
+    return m_backend && m_backend->Failure().cause == DbFailure::Cause::Constraint;
+}
+
+sqlite3* CAdoDatabase::Handle() const {
+    return m_backend ? m_backend->SqliteHandle() : nullptr;
 }
 
 bool CAdoDatabase::DateToSql(const QString& text, QString& sql) {

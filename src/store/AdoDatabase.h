@@ -9,7 +9,8 @@
 #include <vector>
 
 struct sqlite3;
-struct sqlite3_stmt;
+class CDbBackend;
+struct DbFailure;
 
 // Last-error numbers of the database layer; each is also a TextID.
 namespace DbError {
@@ -39,12 +40,16 @@ enum : qint32 {
     RollbackTrans = 30150,
     DateToSql = 30151,
     // Our own: causes the numbers above would name wrongly ("may be damaged").
-    Busy = 60013,     // still locked by another connection after the busy time-out
-    ReadOnly = 60014, // the file or its folder cannot be written
+    Busy = 60013,           // still locked by another connection after the busy time-out
+    ReadOnly = 60014,       // the file or its folder cannot be written
+    RecordLocked = 60200,   // a row stayed locked by another workstation past the lock time-out
+    Conflict = 60201,       // the server undid a change that collided with another workstation's
+    ConnectionLost = 60202, // the connection to the database server broke off
 };
 }
 
-// One connection to one database file plus one current recordset. Values are read by
+// One connection to one database (a SQLite file, or a PostgreSQL server when the user
+// database lives there: DataLocation) plus one current recordset. Values are read by
 // column name with strict types; every driver failure is shown to the user through the
 // notifier before the operation returns false. Recordsets are read-only snapshots, so
 // an open list never holds a lock that would keep a writer in another thread waiting.
@@ -59,7 +64,10 @@ public:
     bool Open(const QString& folder, const QString& fileName);
     // Creates a new, empty database file and connects to it; fails if the file exists.
     bool Create(const QString& folder, const QString& fileName);
-    bool IsOpen() const { return m_db != nullptr; }
+    // Connects to the user database on a PostgreSQL server (libpq connection string, no
+    // password in it), whatever DataLocation says.
+    bool OpenServer(const QString& conninfo);
+    bool IsOpen() const { return m_backend != nullptr; }
     QString FilePath() const { return m_path; }
 
     bool OpenTable(const QString& tableName);
@@ -109,35 +117,44 @@ public:
     bool InTransaction() const;
 
     qint32 GetErrorNumber() const { return m_lastError; }
+    // True when the connection goes to a database server rather than a file.
+    bool IsServer() const;
+    // True when the last failure was a unique, foreign-key or check constraint.
+    bool LastFailureWasConstraint() const;
 
     // "24.12.2019" -> "2019-12-24"; the parts are taken as they stand.
     bool DateToSql(const QString& text, QString& sql);
 
-    sqlite3* Handle() const { return m_db; }
+    // SQLite's handle, for code that works on the file itself; null on a server.
+    sqlite3* Handle() const;
 
     struct Value;
     struct Recordset;
 
 private:
     bool Connect(const QString& path, bool create);
+    bool ConnectServer(const QString& conninfo);
+    bool ConnectFailed(const CDbBackend& backend);
     void Close();
     bool Fail(qint32 number);
-    // Fail with the number of the operation, or with Busy or ReadOnly when SQLite's code says so.
-    bool FailFor(int code, qint32 number);
-    void DriverError(int code, const QString& description = QString());
+    // Fail with the number of the operation, or with the layer's number for the cause
+    // (Busy, ReadOnly, RecordLocked, Conflict, ConnectionLost).
+    bool FailFor(const DbFailure& failure, qint32 number);
+    // Shows the backend's last failure in the driver error box, then FailFor.
+    bool BackendFailed(qint32 number);
+    // The driver error box for a fault the layer itself finds, with SQLite's code for it.
+    void DriverError(int code, const QString& description);
+    static void ShowError(const QString& source, const QString& description, quint32 code,
+                          const QString& meaning);
     bool NeedConnection();
     bool NeedRow();
     const Value* Column(const QString& column, int* kind) const;
     bool ReadDate(const QString& column, QDate& day, QTime& time);
     bool RunStatement(const QString& sql, std::unique_ptr<Recordset>& result, qint32 failNumber);
-    // The kept statement for sql, reset and without bindings; null after a failure.
-    sqlite3_stmt* Prepared(const QString& sql, qint32 failNumber);
-    bool Bind(sqlite3_stmt* stmt, const QVariantList& values, qint32 failNumber);
 
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<CDbBackend> m_backend;
     QString m_path;
     std::unique_ptr<Recordset> m_rs;
-    QHash<QString, sqlite3_stmt*> m_prepared; // the bound statements, kept prepared
     qint32 m_lastError = 0;
 };
 

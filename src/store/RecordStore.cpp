@@ -8,6 +8,17 @@ namespace {
 const char kEmpty[1] = {0};
 } // namespace
 
+static_assert(CRecordStore::kInteger == SQLITE_INTEGER && CRecordStore::kFloat == SQLITE_FLOAT &&
+              CRecordStore::kText == SQLITE_TEXT && CRecordStore::kBlob == SQLITE_BLOB &&
+              CRecordStore::kNull == SQLITE_NULL);
+
+void CRecordStore::AddText(const char* text, quint32 bytes) {
+    Cell& cell = NewCell();
+    cell.type = kText;
+    cell.bytes = bytes;
+    cell.p = bytes ? Keep(text, bytes) : kEmpty;
+}
+
 QString CRecordStore::Cell::Text() const {
     switch (type) {
     case SQLITE_TEXT:

@@ -31,10 +31,34 @@ public:
     CRecordStore(const CRecordStore&) = delete;
     CRecordStore& operator=(const CRecordStore&) = delete;
 
+    // Cell types: SQLite's numbers, which the SQLite backend stores as they come.
+    enum : int { kInteger = 1, kFloat = 2, kText = 3, kBlob = 4, kNull = 5 };
+
     // Steps the statement to its end and keeps every row; returns the result code of the
     // last step (SQLITE_DONE when all went well).
     int ReadAll(sqlite3_stmt* stmt);
     void Clear();
+
+    // Filling the store value by value, row by row, from another source (a server's rows).
+    void Start(int columns) {
+        Clear();
+        m_columns = columns;
+    }
+    void AddNull() { NewCell() = Cell{{0}, 0, kNull}; }
+    void AddInteger(qint64 value) {
+        Cell& cell = NewCell();
+        cell.type = kInteger;
+        cell.bytes = 0;
+        cell.i = value;
+    }
+    void AddFloat(double value) {
+        Cell& cell = NewCell();
+        cell.type = kFloat;
+        cell.bytes = 0;
+        cell.d = value;
+    }
+    void AddText(const char* text, quint32 bytes);
+    void EndRow() { ++m_rows; }
 
     int ColumnCount() const { return m_columns; }
     qsizetype RowCount() const { return m_rows; }

@@ -69,4 +69,21 @@ bool EnsureLookupIndexes(CAdoDatabase& db);
 inline constexpr const char* kCurrentGuidIndex = "GeraeteTab_IX_CurrentGUID";
 inline constexpr const char* kDeviceIndex = "GeraeteTab_IX_Device";
 
+// The tables of the current version, masters before their step and result tables, with
+// each column's Jet type as declared (COUNTER, LONG, TEXT(n), MEMO, DATETIME, YESNO, DECIMAL).
+struct TableColumns {
+    QString table;
+    QStringList columns;
+    QStringList types;
+};
+QList<TableColumns> CurrentTables();
+
+// The same schema for a PostgreSQL server (PgSchema::InitServer): lower-case names, the
+// server's types for the Jet ones (citext for text, so that names compare and sort
+// without regard to case), the lookup and current-protocol indexes from the start.
+QStringList ServerCreateStatements();
+// The rows a new server database starts with, as Jet statements: VersionTab's rows of
+// every step and the language that orders its names.
+QStringList ServerContentStatements(const QString& language);
+
 } // namespace UserSchema

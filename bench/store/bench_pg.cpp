@@ -1,0 +1,299 @@
+// The user database on a PostgreSQL server, through CAdoDatabase against bare libpq:
+// - writes: protocols imported one transaction each (the master row, its new id, three
+//   measurement rows), the layer's ExecuteBound against statements prepared once with
+//   untyped parameters; target: the layer at no less than half the bare rate (time
+//   ratio at most 2);
+// - reads: the protocol directory's default list, every column read, against the bare
+//   SELECT reading every value; target: time ratio at most 1.5.
+// Both sides alternate in this process (median of the pairs). The server is a throwaway
+// cluster on a Unix socket (scripts/pg-test-cluster.sh) unless VELMOR_PG_BENCH names an
+// empty database.
+//
+// bench_pg [PROTOCOLS] [PAIRS]   (defaults 10000 and 7)
+#include "store/AdoDatabase.h"
+#include "store/DataLocation.h"
+#include "store/UserSchema.h"
+#include "store/pg/PgBackend.h"
+#include "store/pg/PgSchema.h"
+#include "support/PairedRatio.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <libpq-fe.h>
+
+namespace {
+
+const char* const kDefaultQuery =
+    "SELECT GeraeteTab.id, GeraeteTab.Device, GeraeteTab.TestResultID, GeraeteTab.Description, "
+    "GeraeteTab.Client, GeraeteTab.TestDate, GeraeteTab.NextTestDate, GeraeteTab.History, TypenTab.Name, "
+    "TypenTab.IconSymbol FROM TypenTab INNER JOIN GeraeteTab ON TypenTab.Name = GeraeteTab.SpecificationName "
+    "WHERE GeraeteTab.History = 0 ORDER BY GeraeteTab.NextTestDate ASC";
+
+const char* const kInsertDevice =
+    "INSERT INTO GeraeteTab (SpecificationName, Device, TestDate, TestResultID, Description, Client, "
+    "NextTestDate, History, myGUID, Serial) VALUES (?, ?, ?, ?, ?, ?, ?, 0, ?, ?)";
+const char* const kInsertValue =
+    "INSERT INTO GeraetProtTab (GeraeteTabID, RefNo, MeasValue, Result, FirstValue) VALUES (?, ?, ?, 1, ?)";
+// The same statements as the server runs them after the layer's rewriting.
+const char* const kInsertDevicePg =
+    "INSERT INTO geraetetab (specificationname, device, testdate, testresultid, description, client, "
+    "nexttestdate, history, myguid, serial) VALUES ($1, $2, $3, $4, $5, $6, $7, 0, $8, $9)";
+const char* const kInsertValuePg = "INSERT INTO geraetprottab (geraetetabid, refno, measvalue, result, "
+                                   "firstvalue) VALUES ($1, $2, $3, 1, $4)";
+
+constexpr int kSpecifications = 100;
+
+struct Protocol {
+    QByteArray spec, device, test, result, description, client, next, guid, serial;
+};
+
+Protocol Make(int i, const char* tag) {
+    Protocol p;
+    p.spec = QByteArray("Spec ") + QByteArray::number(i % kSpecifications).rightJustified(3, '0');
+    p.device = QByteArray(tag) + " device " + QByteArray::number(i);
+    p.test = QString::asprintf("20%02d-%02d-%02d 14:07:09", 10 + i % 15, 1 + i % 12, 1 + i % 28).toLatin1();
+    p.result = QByteArray::number(30801 + i % 3);
+    p.description = "Drill hammer " + QByteArray::number(i % 997);
+    p.client = "Client " + QByteArray::number(i % 50);
+    p.next = QString::asprintf("20%02d-%02d-%02d 00:00:00", 11 + i % 15, 1 + (i / 12) % 12, 1 + (i / 7) % 28)
+                 .toLatin1();
+    p.guid = QByteArray("{") + tag + "-" + QByteArray::number(i) + "}";
+    p.serial = "SN" + QByteArray::number(i);
+    return p;
+}
+
+bool ImportThroughAdo(CAdoDatabase& db, int from, int count) {
+    for (int i = from; i < from + count; ++i) {
+        const Protocol p = Make(i, "ado");
+        CTransaction trans(db);
+        if (!db.ExecuteBound(
+                QString::fromLatin1(kInsertDevice),
+                {QString::fromLatin1(p.spec), QString::fromLatin1(p.device), QString::fromLatin1(p.test),
+                 p.result.toInt(), QString::fromLatin1(p.description), QString::fromLatin1(p.client),
+                 QString::fromLatin1(p.next), QString::fromLatin1(p.guid), QString::fromLatin1(p.serial)}))
+            return false;
+        qint32 id = 0;
+        if (!db.GetNewId(id))
+            return false;
+        for (int r = 1; r <= 3; ++r)
+            if (!db.ExecuteBound(QString::fromLatin1(kInsertValue), {id, r, 0.25 * r, 0.2 * r}))
+                return false;
+        if (!trans.Commit())
+            return false;
+    }
+    return true;
+}
+
+bool Ok(PGresult* res, ExecStatusType want = PGRES_COMMAND_OK) {
+    const bool ok = res && PQresultStatus(res) == want;
+    if (!ok)
+        std::fprintf(stderr, "bench_pg: %s", res ? PQresultErrorMessage(res) : "no result\n");
+    PQclear(res);
+    return ok;
+}
+
+bool ImportThroughLibpq(PGconn* conn, int from, int count) {
+    for (int i = from; i < from + count; ++i) {
+        const Protocol p = Make(i, "pq");
+        if (!Ok(PQexec(conn, "BEGIN")))
+            return false;
+        const char* device[] = {p.spec.constData(),   p.device.constData(),      p.test.constData(),
+                                p.result.constData(), p.description.constData(), p.client.constData(),
+                                p.next.constData(),   p.guid.constData(),        p.serial.constData()};
+        if (!Ok(PQexecPrepared(conn, "device", 9, device, nullptr, nullptr, 0)))
+            return false;
+        PGresult* res = PQexecPrepared(conn, "lastval", 0, nullptr, nullptr, nullptr, 0);
+        const QByteArray id =
+            res && PQresultStatus(res) == PGRES_TUPLES_OK ? QByteArray(PQgetvalue(res, 0, 0)) : "";
+        PQclear(res);
+        if (id.isEmpty())
+            return false;
+        for (int r = 1; r <= 3; ++r) {
+            const QByteArray ref = QByteArray::number(r), value = QByteArray::number(0.25 * r, 'g', 17),
+                             first = QByteArray::number(0.2 * r, 'g', 17);
+            const char* row[] = {id.constData(), ref.constData(), value.constData(), first.constData()};
+            if (!Ok(PQexecPrepared(conn, "value", 4, row, nullptr, nullptr, 0)))
+                return false;
+        }
+        if (!Ok(PQexec(conn, "COMMIT")))
+            return false;
+    }
+    return true;
+}
+
+qint64 ReadThroughAdo(qint64& rows) {
+    CAdoDatabase db;
+    qint64 sum = 0;
+    rows = 0;
+    if (!db.Open(QString(), UserSchema::FileName()) || !db.OpenQuery(QString::fromLatin1(kDefaultQuery)))
+        return -1;
+    QString text;
+    qint32 number = 0;
+    for (bool ok = db.MoveFirst(); ok && db.HasRow(); ok = db.MoveNext()) {
+        db.GetLong(QStringLiteral("id"), number);
+        sum += number;
+        for (const char* c : {"Device", "Description", "Client", "Name", "IconSymbol"}) {
+            db.GetString(QLatin1String(c), text);
+            sum += text.size();
+        }
+        db.GetLong(QStringLiteral("TestResultID"), number);
+        sum += number;
+        db.GetDateText(QStringLiteral("TestDate"), text);
+        sum += text.size();
+        db.GetDateText(QStringLiteral("NextTestDate"), text);
+        sum += text.size();
+        db.GetLong(QStringLiteral("History"), number);
+        sum += number;
+        ++rows;
+    }
+    return sum;
+}
+
+qint64 ReadThroughLibpq(const QString& conninfo, qint64& rows) {
+    PGconn* conn = PQconnectdb(conninfo.toUtf8().constData());
+    qint64 sum = 0;
+    rows = 0;
+    PGresult* res = PQexec(
+        conn, "SELECT g.id, g.device, g.testresultid, g.description, g.client, g.testdate, "
+              "g.nexttestdate, g.history, t.name, t.iconsymbol FROM typentab t JOIN geraetetab g "
+              "ON t.name = g.specificationname WHERE g.history = 0 ORDER BY g.nexttestdate NULLS FIRST");
+    if (PQresultStatus(res) != PGRES_TUPLES_OK) {
+        PQclear(res);
+        PQfinish(conn);
+        return -1;
+    }
+    const int n = PQnfields(res);
+    rows = PQntuples(res);
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < n; ++c)
+            sum += PQgetlength(res, r, c) + PQgetvalue(res, r, c)[0];
+    PQclear(res);
+    PQfinish(conn);
+    return sum;
+}
+
+double Seconds(const QElapsedTimer& t) {
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int protocols = argc > 1 ? std::max(100, std::atoi(argv[1])) : 10000;
+    const int pairs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+
+    QTemporaryDir clusterDir(QStringLiteral("/tmp/bench_pg-XXXXXX"));
+    QString conninfo = qEnvironmentVariable("VELMOR_PG_BENCH");
+    const QString script = QStringLiteral(V740_SOURCE_DIR "/scripts/pg-test-cluster.sh");
+    if (conninfo.isEmpty()) {
+        clusterDir.setAutoRemove(false); // the script removes it when it stops the server
+        QFile::setPermissions(clusterDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                     QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                     QFileDevice::ExeOther);
+        QProcess start;
+        start.start(script, {QStringLiteral("start"), clusterDir.path() + QStringLiteral("/c")});
+        start.waitForFinished(120000);
+        const QString socket = QString::fromLocal8Bit(start.readAllStandardOutput()).trimmed();
+        if (start.exitCode() != 0 || !socket.endsWith(QLatin1String("/socket"))) {
+            std::fprintf(stderr, "bench_pg: no server: %s\n", qPrintable(socket));
+            return 1;
+        }
+        CPgBackend admin;
+        if (!admin.Open(QStringLiteral("host=%1 user=postgres dbname=postgres").arg(socket)) ||
+            !admin.RunNative(QStringLiteral("CREATE DATABASE bench")))
+            return 1;
+        conninfo = QStringLiteral("host=%1 user=postgres dbname=bench").arg(socket);
+    }
+    auto stop = [&] {
+        if (qEnvironmentVariable("VELMOR_PG_BENCH").isEmpty()) {
+            QProcess::execute(script, {QStringLiteral("stop"), clusterDir.path() + QStringLiteral("/c")});
+            QDir().rmdir(clusterDir.path());
+        }
+    };
+    QString message;
+    if (!PgSchema::InitServer(conninfo, QString(), {}, message)) {
+        std::fprintf(stderr, "bench_pg: %s\n", qPrintable(message));
+        stop();
+        return 1;
+    }
+    DataLocation::SetServer(conninfo);
+    {
+        CAdoDatabase db;
+        if (!db.Open(QString(), UserSchema::FileName()))
+            return 1;
+        for (int s = 0; s < kSpecifications; ++s)
+            db.Execute(
+                QStringLiteral("INSERT INTO TypenTab (Name, IconSymbol, Description, StandardID) VALUES "
+                               "('Spec %1', 'IDB_TYP%2', 'Type %1', 5800)")
+                    .arg(s, 3, 10, QLatin1Char('0'))
+                    .arg(s % 4));
+    }
+    std::printf("PostgreSQL: %s\n", qPrintable(CPgBackend::Describe(conninfo)));
+
+    // Writes: each side imports its share in interleaved batches.
+    CAdoDatabase db;
+    PGconn* conn = PQconnectdb(conninfo.toUtf8().constData());
+    if (!db.Open(QString(), UserSchema::FileName()) || PQstatus(conn) != CONNECTION_OK ||
+        !Ok(PQprepare(conn, "device", kInsertDevicePg, 9, nullptr)) ||
+        !Ok(PQprepare(conn, "value", kInsertValuePg, 4, nullptr)) ||
+        !Ok(PQprepare(conn, "lastval", "SELECT lastval()", 0, nullptr))) {
+        stop();
+        return 1;
+    }
+    const int batch = std::max(1, protocols / pairs);
+    std::vector<double> writeRatios;
+    double adoWrite = 0, pqWrite = 0;
+    for (int i = 0; i < pairs; ++i) {
+        QElapsedTimer t;
+        double times[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            const int side = (i + k) % 2;
+            t.start();
+            const bool ok =
+                side ? ImportThroughAdo(db, i * batch, batch) : ImportThroughLibpq(conn, i * batch, batch);
+            times[side] = Seconds(t);
+            if (!ok) {
+                std::fprintf(stderr, "bench_pg: the import failed\n");
+                stop();
+                return 1;
+            }
+        }
+        adoWrite += times[1];
+        pqWrite += times[0];
+        writeRatios.push_back(times[1] / times[0]);
+    }
+    PQfinish(conn);
+    std::printf(
+        "import, one transaction per protocol: CAdoDatabase %.0f protocols/s, libpq %.0f protocols/s\n",
+        batch * pairs / adoWrite, batch * pairs / pqWrite);
+    Bench::PrintRatio("import time CAdoDatabase / libpq", writeRatios, 2.0);
+
+    // Reads: the directory's list over both sides' protocols.
+    std::vector<double> readRatios;
+    qint64 rows = 0;
+    for (int i = 0; i < pairs; ++i) {
+        QElapsedTimer t;
+        double times[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            const int side = (i + k) % 2;
+            t.start();
+            const qint64 sum = side ? ReadThroughAdo(rows) : ReadThroughLibpq(conninfo, rows);
+            times[side] = Seconds(t);
+            if (sum < 0) {
+                std::fprintf(stderr, "bench_pg: the list failed\n");
+                stop();
+                return 1;
+            }
+        }
+        readRatios.push_back(times[1] / times[0]);
+    }
+    std::printf("default protocol list: %lld rows\n", rows);
+    Bench::PrintRatio("list time CAdoDatabase / libpq", readRatios, 1.5);
+    stop();
+    return 0;
+}

@@ -1,0 +1,120 @@
+#include "cli/Commands.h"
+
+#include "store/AdoDatabase.h"
+#include "store/DataLocation.h"
+#include "store/NameOrder.h"
+#include "store/TextCatalog.h"
+#include "store/UserSchema.h"
+#include "store/pg/Migrate.h"
+#include "store/pg/PgBackend.h"
+#include "store/pg/PgSchema.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace Cli {
+namespace {
+
+int CmdServerInit(const GlobalOptions&, const QStringList& args) {
+    QString conninfo;
+    QString language = NameOrder::DefaultLanguage();
+    QStringList logins;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--language") && i + 1 < args.size()) {
+            language = args[++i];
+            if (!NameOrder::IsLanguage(language)) {
+                Err(QStringLiteral("server-init: unknown language '%1' (known: %2)")
+                        .arg(language, CTextCatalog::Languages().join(QStringLiteral(", "))));
+                return 2;
+            }
+        } else if (args[i] == QLatin1String("--login") && i + 1 < args.size()) {
+            logins << args[++i];
+        } else if (conninfo.isNull() && !args[i].startsWith(QLatin1String("--"))) {
+            conninfo = args[i];
+        } else {
+            Err(QStringLiteral("server-init: unexpected argument '%1'").arg(args[i]));
+            return 2;
+        }
+    }
+    if (conninfo.isEmpty()) {
+        Err(QStringLiteral("server-init: name the server database, e.g. v740ctl server-init "
+                           "\"host=db.example.org dbname=v740 sslmode=verify-full\""));
+        return 2;
+    }
+    const QString refusal = CPgBackend::CheckConninfo(conninfo);
+    if (!refusal.isEmpty()) {
+        Err(QStringLiteral("server-init: %1").arg(refusal));
+        return 2;
+    }
+    QString message;
+    if (!PgSchema::InitServer(conninfo, language, logins, message)) {
+        Err(QStringLiteral("server-init: %1").arg(message));
+        return 1;
+    }
+    std::printf("%s: empty user database, names sorted in %s; %s\n",
+                CPgBackend::Describe(conninfo).toLocal8Bit().constData(), language.toLocal8Bit().constData(),
+                message.toLocal8Bit().constData());
+    return 0;
+}
+
+int CmdMigrate(const GlobalOptions& options, const QStringList& args) {
+    if (args.size() != 2 || (args[0] != QLatin1String("--to") && args[0] != QLatin1String("--from"))) {
+        Err(QStringLiteral("migrate: say --to CONNINFO or --from CONNINFO"));
+        return 2;
+    }
+    const bool toServer = args[0] == QLatin1String("--to");
+    const QString conninfo = args[1];
+    const QString refusal = CPgBackend::CheckConninfo(conninfo);
+    if (!refusal.isEmpty()) {
+        Err(QStringLiteral("migrate: %1").arg(refusal));
+        return 2;
+    }
+    // The file side is always the data folder's file, whatever server is in force.
+    DataLocation::SetServer(QString());
+    const QString folder = DataFolder(options);
+    const QString file = folder + QLatin1Char('/') + UserSchema::FileName();
+    if (toServer && !QFileInfo::exists(file)) {
+        Err(QStringLiteral("migrate: %1 does not exist").arg(file));
+        return 1;
+    }
+    if (!toServer && !QFileInfo::exists(file)) {
+        if (!QDir().mkpath(folder) || !UserSchema::CreateUserDatabase(folder, UserSchema::CurrentVersion())) {
+            Err(QStringLiteral("migrate: could not create %1").arg(file));
+            return 1;
+        }
+    }
+    CAdoDatabase local, server;
+    if (!local.Open(folder, UserSchema::FileName()) || !server.OpenServer(conninfo))
+        return 1; // the data store has told why
+    QString message;
+    const bool ok =
+        Migrate::Copy(toServer ? local : server, toServer ? server : local, message, [](const QString& line) {
+            std::printf("%s\n", line.toLocal8Bit().constData());
+            std::fflush(stdout);
+        });
+    if (!ok) {
+        Err(QStringLiteral("migrate: %1").arg(message));
+        return 1;
+    }
+    std::printf("copied %s %s and checked every table (rows, content hash):\n", toServer ? "to" : "from",
+                CPgBackend::Describe(conninfo).toLocal8Bit().constData());
+    for (const QString& line : Migrate::Summary(local))
+        std::printf("  %s\n", line.toLocal8Bit().constData());
+    return 0;
+}
+
+const CommandRegistration kMigrate(
+    "migrate",
+    "migrate --to CONNINFO | --from CONNINFO   copy the user database of DIR to an empty server database, or "
+    "a server's into DIR, in one snapshot, checked table by table",
+    CmdMigrate);
+
+const CommandRegistration kServerInit(
+    "server-init",
+    "server-init CONNINFO [--language LANGUAGE] [--login NAME]...   make the user database's schema, the jet "
+    "functions and the roles in an empty PostgreSQL database",
+    CmdServerInit);
+
+} // namespace
+} // namespace Cli

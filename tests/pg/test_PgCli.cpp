@@ -1,0 +1,137 @@
+// v740ctl against a PostgreSQL server: server-init, imports of several workstations at
+// once, migrate both ways.
+#include "PgTestServer.h"
+
+#include "exchange/ExchangeFixture.h"
+#include "store/DataLocation.h"
+#include "store/UserSchema.h"
+
+#include <QProcess>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString TestName() {
+    return QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
+}
+
+class PgCliTest : public ExchangeFixture {
+protected:
+    void SetUp() override {
+        if (PgTestServer::Socket().isEmpty())
+            GTEST_SKIP() << PgTestServer::SkipReason().toStdString();
+        ExchangeFixture::SetUp();
+        conninfo = PgTestServer::FreshDatabase(QStringLiteral("v740cli_") + TestName());
+        ASSERT_FALSE(conninfo.isEmpty());
+    }
+    ProcessResult Ctl(const QStringList& args) {
+        return RunProgram(QStringLiteral("v740ctl"),
+                          QStringList{QStringLiteral("--lang"), QStringLiteral("English"),
+                                      QStringLiteral("--data"), DataDir()} +
+                              args);
+    }
+    qint32 ServerCount(const QString& sql) {
+        CAdoDatabase server;
+        EXPECT_TRUE(server.OpenServer(conninfo));
+        EXPECT_TRUE(server.OpenQuery(sql)) << sql.toStdString();
+        qint32 n = -1;
+        EXPECT_TRUE(server.MoveFirst());
+        EXPECT_TRUE(server.GetLong(QStringLiteral("n"), n));
+        return n;
+    }
+    QString conninfo;
+};
+
+} // namespace
+
+TEST_F(PgCliTest, ServerInitRefusesPasswordsAndASecondRun) {
+    ProcessResult r = Ctl({"server-init", conninfo + " password=hunter2"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(QLatin1String("~/.pgpass"))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QLatin1String("hunter2")));
+    r = Ctl({"server-init", conninfo, "--language", "English", "--login", "anna"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("schema 3.2"))) << r.out.toStdString();
+    r = Ctl({"server-init", conninfo});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("holds tables already"))) << r.err.toStdString();
+    // The server's database passes the version check every command makes.
+    r = Ctl({"--server", conninfo, "due"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = RunProgram(QStringLiteral("v740ctl"), {"--server", "dbname=x password=y", "due"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(QLatin1String("~/.pgpass"))) << r.err.toStdString();
+}
+
+TEST_F(PgCliTest, FourImportsAtOnceLeaveOneCurrentProtocolPerDevice) {
+    ASSERT_EQ(Ctl({"server-init", conninfo}).exitCode, 0);
+    // Four workstations with overlapping documents: the same five devices tested on
+    // different days, and one protocol that all four hold.
+    const auto spec = MakeSpecification(QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"));
+    QList<QProcess*> runs;
+    for (int w = 0; w < 4; ++w) {
+        std::vector<XmlProtocolRecord> protocols;
+        for (int d = 1; d <= 5; ++d)
+            protocols.push_back(MakeProtocol(QStringLiteral("Dev %1").arg(d), QStringLiteral("ACME"),
+                                             QStringLiteral("{G%1}").arg(d), QStringLiteral("Drill"),
+                                             QStringLiteral("{S-DRILL}"),
+                                             QStringLiteral("0%1.03.2009").arg(w + 1)));
+        protocols.push_back(MakeProtocol(QStringLiteral("Shared"), QStringLiteral("ACME"),
+                                         QStringLiteral("{SHARED}"), QStringLiteral("Drill"),
+                                         QStringLiteral("{S-DRILL}")));
+        const QString usb = dir.filePath(QStringLiteral("usb%1").arg(w));
+        ASSERT_TRUE(QDir().mkpath(usb + QStringLiteral("/XmlData")));
+        WriteDocument(usb + QStringLiteral("/XmlData/PV.xml"), SpecificationDocument({spec}));
+        WriteDocument(usb + QStringLiteral("/XmlData/GP.xml"), ProtocolDocument(protocols));
+        auto* p = new QProcess;
+        p->setProgram(BinPath(QStringLiteral("v740ctl")));
+        p->setArguments({"--lang", "English", "--server", conninfo, "--data", DataDir(), "import", "--source",
+                         "drive", "--path", usb, "--kind", "protocols", "--all"});
+        runs << p;
+    }
+    for (QProcess* p : runs)
+        p->start();
+    for (QProcess* p : runs) {
+        ASSERT_TRUE(p->waitForFinished(120000));
+        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        delete p;
+    }
+    EXPECT_EQ(ServerCount(
+                  QStringLiteral("SELECT count(*) AS n FROM (SELECT myGUID FROM GeraeteTab WHERE History = 0 "
+                                 "GROUP BY myGUID HAVING count(*) > 1) d")),
+              0);
+    EXPECT_EQ(ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab WHERE History = 0")), 6);
+    // No test lost, none stored twice.
+    EXPECT_EQ(ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab")), 21);
+    EXPECT_EQ(ServerCount(QStringLiteral(
+                  "SELECT count(*) AS n FROM (SELECT DISTINCT myGUID, TestDate FROM GeraeteTab) d")),
+              21);
+    EXPECT_EQ(ServerCount(QStringLiteral("SELECT count(*) AS n FROM TypenTab")), 1);
+}
+
+TEST_F(PgCliTest, MigrateCopiesToTheServerAndBack) {
+    ASSERT_EQ(Ctl({"server-init", conninfo}).exitCode, 0);
+    auto p1 = MakeProtocol(QStringLiteral("Dev 1"), QStringLiteral("ACME"), QStringLiteral("{G1}"),
+                           QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"));
+    const QString usb = dir.filePath(QStringLiteral("usb"));
+    ASSERT_TRUE(QDir().mkpath(usb + QStringLiteral("/XmlData")));
+    WriteDocument(
+        usb + QStringLiteral("/XmlData/PV.xml"),
+        SpecificationDocument({MakeSpecification(QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"))}));
+    WriteDocument(usb + QStringLiteral("/XmlData/GP.xml"), ProtocolDocument({p1}));
+    ASSERT_EQ(Ctl({"import", "--source", "drive", "--path", usb, "--kind", "protocols", "--all"}).exitCode,
+              0);
+    ProcessResult r = Ctl({"migrate", "--to", conninfo});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("GeraeteTab: 1 row(s)"))) << r.out.toStdString();
+    const QString hashes = r.out.mid(r.out.indexOf(QLatin1String("checked")));
+    // Back into a new folder: the same tables, counts and hashes.
+    const QString other = dir.filePath(QStringLiteral("other"));
+    r = RunProgram(QStringLiteral("v740ctl"), {"--data", other, "migrate", "--from", conninfo});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.mid(r.out.indexOf(QLatin1String("checked"))), hashes);
+    // A second copy into a server that holds records copies nothing.
+    r = Ctl({"migrate", "--to", conninfo});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("not empty"))) << r.err.toStdString();
+}
