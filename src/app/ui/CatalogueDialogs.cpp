@@ -6,8 +6,8 @@
 #include "app/ui/ExchangeDialogs.h"
 #include "maintenance/ui/MaintenanceDialogs.h"
 #include "platform/Notifier.h"
-#include "printheader/ui/PrintHeader.h"
 #include "print/ui/PrintCommands.h"
+#include "printheader/ui/PrintHeader.h"
 #include "sheets/ui/PVSheet.h"
 #include "sheets/ui/PropSheet.h"
 
