@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
@@ -974,12 +975,14 @@ private slots:
         }
         CatalogueDialogs::InstallBuiltIn();
         CPrinterChoice::Current().pdf = true;
+        // The PDF's file dialog is answered as a user would: a path typed into its name field.
         const QString pdf = tmp->filePath(QStringLiteral("pump.pdf"));
-        // The PDF's file dialog is answered as a user would.
         QTimer answer;
         connect(&answer, &QTimer::timeout, [&] {
-            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
-                dialog->selectFile(pdf);
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            auto* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+            if (name) {
+                name->setText(pdf);
                 QMetaObject::invokeMethod(dialog, "accept");
             }
         });
