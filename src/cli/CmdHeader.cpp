@@ -20,20 +20,6 @@
 namespace Cli {
 namespace {
 
-QString HeaderText(const GlobalOptions& options, qint32 id) {
-    static CTextCatalog catalog;
-    static const bool open = catalog.Open();
-    QString text;
-    if (open && catalog.SeekText(id, Language(options), text) && !text.isEmpty())
-        return text;
-    return QStringLiteral("error %1").arg(id);
-}
-
-void Out(const QString& line) {
-    std::printf("%s\n", line.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
-
 struct HeaderArgs {
     std::optional<QString> lines[CPrintHeaderText::kLineCount];
     std::optional<int> option;
@@ -94,16 +80,16 @@ void Show(const QString& folder) {
     if (!header.Read(folder))
         Err(QStringLiteral("header: no readable %1 in %2").arg(CPrintHeaderText::HeaderFileName(), folder));
     for (int i = 0; i < CPrintHeaderText::kLineCount; ++i)
-        Out(QStringLiteral("line%1\t%2").arg(i + 1).arg(header.Line(i)));
-    Out(QStringLiteral("option\t%1").arg(header.Option()));
+        PrintLine(QStringLiteral("line%1\t%2").arg(i + 1).arg(header.Line(i)));
+    PrintLine(QStringLiteral("option\t%1").arg(header.Option()));
     const QString current = CSettingsFile(folder).Read().signBitmap;
     for (const QString& name : CPrintHeaderText::SignatureNames(folder))
-        Out(name == current ? QStringLiteral("signature\t%1\tcurrent").arg(name)
-                            : QStringLiteral("signature\t%1").arg(name));
+        PrintLine(name == current ? QStringLiteral("signature\t%1\tcurrent").arg(name)
+                                  : QStringLiteral("signature\t%1").arg(name));
 }
 
 int Refuse(const GlobalOptions& options, qint32 id, const QString& detail) {
-    Err(QStringLiteral("%1\n%2").arg(HeaderText(options, id), detail));
+    Err(QStringLiteral("%1\n%2").arg(TextOrError(options, id), detail));
     return 1;
 }
 
@@ -131,7 +117,7 @@ int CmdHeader(const GlobalOptions& options, const QStringList& args) {
             continue;
         QString bad;
         if (!header.SetLine(i, *a.lines[i], &bad)) {
-            Err(FormatText(HeaderText(options, CPrintHeaderTransfer::kUnmappable), bad));
+            Err(FormatText(TextOrError(options, CPrintHeaderTransfer::kUnmappable), bad));
             return 1;
         }
         if (a.lines[i]->normalized(QString::NormalizationForm_C).size() > CPrintHeaderText::kLineLength)
@@ -169,24 +155,24 @@ int CmdHeader(const GlobalOptions& options, const QStringList& args) {
         if (!header.Write(folder))
             return Refuse(options, CPrintHeaderTransfer::kSaveFailed,
                           QDir(folder).filePath(CPrintHeaderText::HeaderFileName()));
-        Out(QStringLiteral("saved\t%1").arg(QDir(folder).filePath(CPrintHeaderText::HeaderFileName())));
+        PrintLine(QStringLiteral("saved\t%1").arg(QDir(folder).filePath(CPrintHeaderText::HeaderFileName())));
     }
     if (!a.logo.isEmpty()) {
         if (const int error = CPrintHeaderText::StoreLogo(folder, a.logo))
             return Refuse(options, error, a.logo);
-        Out(QStringLiteral("logo\t%1").arg(QDir(folder).filePath(CPrintHeaderText::LogoFileName())));
+        PrintLine(QStringLiteral("logo\t%1").arg(QDir(folder).filePath(CPrintHeaderText::LogoFileName())));
     }
     CSettingsFile settings(folder);
     QString current;
     for (const QString& path : a.add) {
         if (const int error = CPrintHeaderText::StoreSignature(folder, path, &current))
             return Refuse(options, error, path);
-        Out(QStringLiteral("added\t%1").arg(current));
+        PrintLine(QStringLiteral("added\t%1").arg(current));
     }
     for (const QString& name : a.remove) {
         if (!CPrintHeaderText::DeleteSignature(folder, name))
             return Refuse(options, CPrintHeaderText::kStoreFailed, name);
-        Out(QStringLiteral("deleted\t%1").arg(name));
+        PrintLine(QStringLiteral("deleted\t%1").arg(name));
         if (current == name)
             current.clear();
     }
@@ -199,7 +185,7 @@ int CmdHeader(const GlobalOptions& options, const QStringList& args) {
                     .arg(CSettingsFile::FileName()));
             return 1;
         }
-        Out(QStringLiteral("selected\t%1").arg(current));
+        PrintLine(QStringLiteral("selected\t%1").arg(current));
     }
     if (!a.send)
         return 0;
@@ -213,7 +199,7 @@ int CmdHeader(const GlobalOptions& options, const QStringList& args) {
         serial.dataBits = options.dataBits;
     CRS232 link;
     CPrintHeaderTransfer transfer(link, folder, serial);
-    transfer.SetTexts([options](qint32 id) { return HeaderText(options, id); });
+    transfer.SetTexts([options](qint32 id) { return TextOrError(options, id); });
     WorkflowCallbacks cb;
     cb.status = [](const QString& text) {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
@@ -232,10 +218,10 @@ int CmdHeader(const GlobalOptions& options, const QStringList& args) {
     saved.Read(folder);
     const bool ok = transfer.Run(saved, CPrintHeaderText::SignatureNames(folder));
     for (const QString& path : transfer.Sent())
-        Out(QStringLiteral("sent\t%1").arg(path));
+        PrintLine(QStringLiteral("sent\t%1").arg(path));
     if (ok)
         return 0;
-    const QString text = FormatText(HeaderText(options, transfer.ErrorCode()), transfer.ErrorDetail());
+    const QString text = FormatText(TextOrError(options, transfer.ErrorCode()), transfer.ErrorDetail());
     Err(transfer.ErrorDetail().isEmpty() || text.contains(transfer.ErrorDetail())
             ? text
             : QStringLiteral("%1\n%2").arg(text, transfer.ErrorDetail()));

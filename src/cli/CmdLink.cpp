@@ -20,18 +20,8 @@
 namespace Cli {
 namespace {
 
-// The text of an error TextID; the number when the catalogue has none.
-QString ErrorText(const GlobalOptions& options, qint32 code) {
-    static CTextCatalog catalog;
-    static const bool open = catalog.Open();
-    QString text;
-    if (open && catalog.SeekText(code, Language(options), text) && !text.isEmpty())
-        return text;
-    return QStringLiteral("error %1").arg(code);
-}
-
 int ReportFailure(const GlobalOptions& options, qint32 code, const QString& detail = QString()) {
-    const QString text = ErrorText(options, code);
+    const QString text = TextOrError(options, code);
     Err(detail.isEmpty() ? text : QStringLiteral("%1\n%2").arg(text, detail));
     return 1;
 }
@@ -106,13 +96,13 @@ int CmdUpload(const GlobalOptions& options, const QStringList& args) {
 
 TextLookup Lookup(const GlobalOptions& options) {
     return [options](qint32 id) {
-        const QString text = ErrorText(options, id);
+        const QString text = TextOrError(options, id);
         return text.startsWith(QLatin1String("error ")) ? QString() : text;
     };
 }
 
 void PrintStep(const GlobalOptions& options, qint32 id, const QString& arg) {
-    const QString text = ErrorText(options, id);
+    const QString text = TextOrError(options, id);
     std::fprintf(stderr, "%s\n", (arg.isEmpty() ? text : FormatText(text, arg)).toLocal8Bit().constData());
 }
 

@@ -17,21 +17,6 @@
 namespace Cli {
 namespace {
 
-// The text of a TextID in the command's language; "error N" when the catalogue has none.
-QString MaintenanceText(const GlobalOptions& options, qint32 id) {
-    static CTextCatalog catalog;
-    static const bool open = catalog.Open();
-    QString text;
-    if (open && catalog.SeekText(id, Language(options), text) && !text.isEmpty())
-        return text;
-    return QStringLiteral("error %1").arg(id);
-}
-
-void Out(const QString& line) {
-    std::printf("%s\n", line.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
-
 // The serial settings: the global options, else the data folder's settings file.
 CSerialProfile SerialSettings(const GlobalOptions& options) {
     CSerialProfile p = CSerialProfile::Read(DataFolder(options));
@@ -72,13 +57,13 @@ int CmdRs232(const GlobalOptions& options, const QStringList& args) {
                 link.NotifyLinkStatus(LinkIcon::Failed);
                 break;
             }
-            Out(reply);
+            PrintLine(reply);
         }
     }
     test.Close();
     if (ok && error == 0)
         return 0;
-    Err(MaintenanceText(options, error));
+    Err(TextOrError(options, error));
     return 1;
 }
 
@@ -102,7 +87,7 @@ int CmdUpdate(const GlobalOptions& options, const QStringList& args) {
     CScopedNotifier scoped(&notifier);
 
     CRS232 link;
-    CSoftwareUpdate update(link, folder, [&options](qint32 id) { return MaintenanceText(options, id); });
+    CSoftwareUpdate update(link, folder, [&options](qint32 id) { return TextOrError(options, id); });
     QString lastStatus;
     CSoftwareUpdate::Callbacks cb;
     cb.status = [&lastStatus](const QString& text, StatusColour) {
@@ -127,7 +112,7 @@ int CmdUpdate(const GlobalOptions& options, const QStringList& args) {
         status = 1;
     } else if (info) {
         for (const CSoftwareUpdate::FileRow& row : update.FileList())
-            Out(QStringList{row.file, row.size, row.packageVersion, row.testerVersion}.join(
+            PrintLine(QStringList{row.file, row.size, row.packageVersion, row.testerVersion}.join(
                 QLatin1Char('\t')));
         if (!update.IsConnected())
             status = 1;
@@ -135,10 +120,10 @@ int CmdUpdate(const GlobalOptions& options, const QStringList& args) {
         status = 1;
     } else {
         for (const CopyEntry& e : update.CopyList().Entries())
-            Out(QStringList{e.fileName, e.testerPath, QString::number(e.size)}.join(QLatin1Char('\t')));
+            PrintLine(QStringList{e.fileName, e.testerPath, QString::number(e.size)}.join(QLatin1Char('\t')));
     }
     if (!update.Close() && status == 0) {
-        Err(MaintenanceText(options, link.GetErrorCode()));
+        Err(TextOrError(options, link.GetErrorCode()));
         status = 1;
     }
     return status;

@@ -96,6 +96,24 @@ bool WritesUserDatabase(const QString& command) {
     return names.contains(command);
 }
 
+} // namespace
+
+QString TextOrError(const GlobalOptions& options, qint32 id) {
+    static CTextCatalog catalog;
+    static const bool open = catalog.Open();
+    QString text;
+    if (open && catalog.SeekText(id, Language(options), text) && !text.isEmpty())
+        return text;
+    return QStringLiteral("error %1").arg(id);
+}
+
+void PrintLine(const QString& line) {
+    std::printf("%s\n", line.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+namespace {
+
 QString CatalogueText(const GlobalOptions& options, qint32 id, const QString& fallback) {
     CTextCatalog catalog;
     QString text;

@@ -39,6 +39,10 @@ bool UserDatabaseExists(const GlobalOptions& options);
 // The language of the texts: --lang, else [Ansicht] Sprache of the data folder's
 // settings file, else "Deutsch".
 QString Language(const GlobalOptions& options);
+// The text of a TextID in the command's language; "error N" when the catalogue has none.
+QString TextOrError(const GlobalOptions& options, qint32 id);
+// One line on standard output, flushed, so that a caller reading a pipe sees it at once.
+void PrintLine(const QString& line);
 
 // "v740ctl: <text>" on standard error.
 void Err(const QString& text);
