@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHash>
 #include <QHeaderView>
@@ -22,6 +23,9 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -152,19 +156,39 @@ CPrintHeader::CPrintHeader(CVELMOR740PCRemoteDoc& doc, QWidget* parent)
     buttons->addWidget(m_send);
     buttons->addWidget(m_close);
 
-    auto* layout = new QVBoxLayout(this);
+    // The contents scroll above the buttons, so that the dialog fits an 800x600 screen
+    // whatever the language's texts take; the buttons always stay in view.
+    auto* content = new QWidget;
+    auto* layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(top);
     layout->addWidget(linesGroup);
     layout->addWidget(logoGroup);
     layout->addWidget(signGroup);
     layout->addWidget(transferGroup);
-    layout->addLayout(buttons);
-    // Never smaller than the contents: the wrapped hints take their height at this width,
-    // so that they do not overlap the lists and previews.
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(scroll, 1);
+    outer->addLayout(buttons);
+    // Never narrower or lower than the contents: the wrapped hints take their height at this
+    // width, so that they do not overlap the lists and previews.
     constexpr int kWidth = 620;
     const int height =
-        layout->hasHeightForWidth() ? layout->totalHeightForWidth(kWidth) : sizeHint().height();
-    setMinimumSize(kWidth, qMax(height, layout->totalMinimumSize().height()));
+        layout->hasHeightForWidth() ? layout->totalHeightForWidth(kWidth) : content->sizeHint().height();
+    content->setMinimumSize(kWidth, qMax(height, layout->totalMinimumSize().height()));
+    scroll->setWidget(content);
+    const QMargins m = outer->contentsMargins();
+    const int scrollBar = scroll->verticalScrollBar()->sizeHint().width();
+    const int wanted =
+        content->minimumHeight() + outer->spacing() + buttons->sizeHint().height() + m.top() + m.bottom();
+    const QScreen* shown = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    // Room for the window frame's title bar below the screen's free height.
+    const int room = shown ? shown->availableGeometry().height() - 40 : wanted;
+    setMinimumWidth(kWidth + scrollBar + m.left() + m.right());
+    const QSize fitted(minimumWidth(), qMin(wanted, room));
 
     // Content.
     m_filling = true;
@@ -186,7 +210,7 @@ CPrintHeader::CPrintHeader(CVELMOR740PCRemoteDoc& doc, QWidget* parent)
     m_progress->hide();
     m_status->hide();
     m_filling = false;
-    resize(minimumSize());
+    resize(fitted);
 
     connect(m_lines, &QTreeWidget::itemChanged, this, &CPrintHeader::OnLineEdited);
     connect(m_option, &QComboBox::currentIndexChanged, this,
