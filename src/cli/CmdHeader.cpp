@@ -190,15 +190,8 @@ int CmdHeader(const GlobalOptions& options, const QStringList& args) {
     if (!a.send)
         return 0;
 
-    CSerialProfile serial = CSerialProfile::Read(folder);
-    if (!options.port.isEmpty())
-        serial.port = options.port;
-    if (!options.baud.isEmpty())
-        serial.baudRate = options.baud;
-    if (!options.dataBits.isEmpty())
-        serial.dataBits = options.dataBits;
     CRS232 link;
-    CPrintHeaderTransfer transfer(link, folder, serial);
+    CPrintHeaderTransfer transfer(link, folder, SerialSettings(options));
     transfer.SetTexts([options](qint32 id) { return TextOrError(options, id); });
     WorkflowCallbacks cb;
     cb.status = [](const QString& text) {
@@ -206,14 +199,7 @@ int CmdHeader(const GlobalOptions& options, const QStringList& args) {
         std::fflush(stderr);
     };
     transfer.SetCallbacks(cb);
-    transfer.SetFoundHandler([folder](const CSerialProfile& p, bool written) {
-        std::fprintf(stderr, "v740ctl: tester found on %s at %s baud, %s data bits\n",
-                     p.port.toLocal8Bit().constData(), p.baudRate.toLocal8Bit().constData(),
-                     p.dataBits.toLocal8Bit().constData());
-        if (!written)
-            Err(QStringLiteral("could not write the serial settings to %1")
-                    .arg(CSerialProfile::SettingsFile(folder)));
-    });
+    transfer.SetFoundHandler(FoundReporter(options));
     CPrintHeaderText saved;
     saved.Read(folder);
     const bool ok = transfer.Run(saved, CPrintHeaderText::SignatureNames(folder));

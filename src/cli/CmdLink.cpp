@@ -26,37 +26,6 @@ int ReportFailure(const GlobalOptions& options, qint32 code, const QString& deta
     return 1;
 }
 
-// The serial settings: the global options, else the data folder's settings file.
-CSerialProfile Settings(const GlobalOptions& options) {
-    CSerialProfile p = CSerialProfile::Read(DataFolder(options));
-    if (!options.port.isEmpty())
-        p.port = options.port;
-    if (!options.baud.isEmpty())
-        p.baudRate = options.baud;
-    if (!options.dataBits.isEmpty())
-        p.dataBits = options.dataBits;
-    return p;
-}
-
-// Tells where a scan found the tester; the connection has kept the settings.
-void ReportFound(const GlobalOptions& options, const CSerialProfile& p, bool written) {
-    std::fprintf(stderr, "v740ctl: tester found on %s at %s baud, %s data bits\n",
-                 p.port.toLocal8Bit().constData(), p.baudRate.toLocal8Bit().constData(),
-                 p.dataBits.toLocal8Bit().constData());
-    if (!written)
-        Err(QStringLiteral("could not write the serial settings to %1")
-                .arg(CSerialProfile::SettingsFile(DataFolder(options))));
-}
-
-CTesterConnection::FoundHandler FoundReporter(const GlobalOptions& options) {
-    return [options](const CSerialProfile& p, bool written) { ReportFound(options, p, written); };
-}
-
-void PrintLine(const QString& text) {
-    std::printf("%s\n", text.toLocal8Bit().constData());
-    std::fflush(stdout);
-}
-
 int CmdUpload(const GlobalOptions& options, const QStringList& args) {
     if (args.isEmpty() || args.size() % 2 != 0) {
         Err(QStringLiteral("upload: give pairs of LOCAL-FILE TESTER-PATH"));
@@ -69,7 +38,7 @@ int CmdUpload(const GlobalOptions& options, const QStringList& args) {
         }
     }
     CRS232 link;
-    CTesterConnection connection(link, DataFolder(options), Settings(options));
+    CTesterConnection connection(link, DataFolder(options), SerialSettings(options));
     connection.SetFoundHandler(FoundReporter(options));
     QString reply;
     bool ok = connection.BeginTransfer(reply);
@@ -138,7 +107,7 @@ int CmdSend(const GlobalOptions& options, const QStringList& args) {
         return ReportFailure(options, db.GetErrorNumber());
     const std::vector<Catalogue::CSendWorker::Row> rows = Catalogue::CSendWorker::RowsById(db, kind, ids);
     CRS232 link;
-    Catalogue::LinkContext context{link, folder, Settings(options)};
+    Catalogue::LinkContext context{link, folder, SerialSettings(options)};
     context.onFound = FoundReporter(options);
     Catalogue::CSendWorker worker(context, db);
     worker.SetTextLookup(Lookup(options));
@@ -163,7 +132,7 @@ const ImportSourceRegistration kTester(
             error = QStringLiteral("--path is not used with --source tester");
             return nullptr;
         }
-        auto source = std::make_unique<CTesterLinkSource>(DataFolder(options), Settings(options));
+        auto source = std::make_unique<CTesterLinkSource>(DataFolder(options), SerialSettings(options));
         source->SetFoundHandler(FoundReporter(options));
         source->SetTextLookup(Lookup(options));
         return source;
@@ -177,4 +146,33 @@ const CommandRegistration
             CmdUpload);
 
 } // namespace
+
+CSerialProfile SerialSettings(const GlobalOptions& options) {
+    CSerialProfile p = CSerialProfile::Read(DataFolder(options));
+    if (!options.port.isEmpty())
+        p.port = options.port;
+    if (!options.baud.isEmpty())
+        p.baudRate = options.baud;
+    if (!options.dataBits.isEmpty())
+        p.dataBits = options.dataBits;
+    return p;
+}
+
+namespace {
+
+void ReportFound(const GlobalOptions& options, const CSerialProfile& p, bool written) {
+    std::fprintf(stderr, "v740ctl: tester found on %s at %s baud, %s data bits\n",
+                 p.port.toLocal8Bit().constData(), p.baudRate.toLocal8Bit().constData(),
+                 p.dataBits.toLocal8Bit().constData());
+    if (!written)
+        Err(QStringLiteral("could not write the serial settings to %1")
+                .arg(CSerialProfile::SettingsFile(DataFolder(options))));
+}
+
+} // namespace
+
+CTesterConnection::FoundHandler FoundReporter(const GlobalOptions& options) {
+    return [options](const CSerialProfile& p, bool written) { ReportFound(options, p, written); };
+}
+
 } // namespace Cli

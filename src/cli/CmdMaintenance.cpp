@@ -6,7 +6,6 @@
 #include "link/RS232.h"
 #include "link/SerialProfile.h"
 #include "maintenance/ConnectionTest.h"
-#include "maintenance/MaintenanceLink.h"
 #include "maintenance/SoftwareUpdate.h"
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
@@ -17,35 +16,11 @@
 namespace Cli {
 namespace {
 
-// The serial settings: the global options, else the data folder's settings file.
-CSerialProfile SerialSettings(const GlobalOptions& options) {
-    CSerialProfile p = CSerialProfile::Read(DataFolder(options));
-    if (!options.port.isEmpty())
-        p.port = options.port;
-    if (!options.baud.isEmpty())
-        p.baudRate = options.baud;
-    if (!options.dataBits.isEmpty())
-        p.dataBits = options.dataBits;
-    return p;
-}
-
-// Settings found by a scan go to [RS232], as the dialogs keep them.
-void KeepScanResult(const GlobalOptions& options, const CRS232& link) {
-    const CSerialProfile p = MaintenanceLink::CurrentSettings(link);
-    std::fprintf(stderr, "v740ctl: tester found on %s at %s baud, %s data bits\n",
-                 p.port.toLocal8Bit().constData(), p.baudRate.toLocal8Bit().constData(),
-                 p.dataBits.toLocal8Bit().constData());
-    if (!p.Write(DataFolder(options)))
-        Err(QStringLiteral("could not write the serial settings to %1")
-                .arg(CSerialProfile::SettingsFile(DataFolder(options))));
-}
-
 int CmdRs232(const GlobalOptions& options, const QStringList& args) {
     CRS232 link;
-    CConnectionTest test(link);
+    CConnectionTest test(link, DataFolder(options));
+    test.SetFoundHandler(FoundReporter(options));
     bool ok = test.Connect(SerialSettings(options));
-    if (test.FoundByScan())
-        KeepScanResult(options, link);
     qint32 error = ok ? 0 : test.ErrorCode();
     if (ok) {
         link.NotifyLinkStatus(LinkIcon::Connected);
@@ -87,7 +62,9 @@ int CmdUpdate(const GlobalOptions& options, const QStringList& args) {
     CScopedNotifier scoped(&notifier);
 
     CRS232 link;
-    CSoftwareUpdate update(link, folder, [&options](qint32 id) { return TextOrError(options, id); });
+    CSoftwareUpdate update(link, folder, DataFolder(options),
+                           [&options](qint32 id) { return TextOrError(options, id); });
+    update.SetFoundHandler(FoundReporter(options));
     QString lastStatus;
     CSoftwareUpdate::Callbacks cb;
     cb.status = [&lastStatus](const QString& text, StatusColour) {
@@ -97,8 +74,6 @@ int CmdUpdate(const GlobalOptions& options, const QStringList& args) {
     };
     update.SetCallbacks(cb);
     const bool connected = update.Connect(SerialSettings(options));
-    if (update.FoundByScan())
-        KeepScanResult(options, link);
     update.ReportConnection();
     if (!connected) {
         update.Close();

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "link/SerialProfile.h"
+#include "link/TesterConnection.h"
+
 #include <QStringList>
 #include <functional>
 
@@ -46,5 +49,12 @@ void PrintLine(const QString& line);
 
 // "v740ctl: <text>" on standard error.
 void Err(const QString& text);
+
+// The serial settings of the tester commands: --port, --baud and --databits, else the data
+// folder's settings file.
+CSerialProfile SerialSettings(const GlobalOptions& options);
+// Tells on standard error where a scan found the tester, and when its settings could not be
+// kept in the data folder's settings file.
+CTesterConnection::FoundHandler FoundReporter(const GlobalOptions& options);
 
 } // namespace Cli

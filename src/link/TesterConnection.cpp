@@ -14,7 +14,8 @@ bool CTesterConnection::Scan() {
         m_serial.port = m_link.GetPort();
         m_serial.baudRate = m_link.GetBaudRate();
         m_serial.dataBits = m_link.GetDataBits();
-        const bool written = m_serial.Write(m_dataFolder);
+        // Without a data folder the caller keeps the settings itself.
+        const bool written = !m_dataFolder.isEmpty() && m_serial.Write(m_dataFolder);
         if (m_onFound)
             m_onFound(m_serial, written);
     }

@@ -14,7 +14,7 @@ class CRS232;
 class CTesterConnection {
 public:
     // Told once a scan found the tester; written is false when the settings file could
-    // not be written.
+    // not be written or no data folder was given.
     using FoundHandler = std::function<void(const CSerialProfile& found, bool written)>;
 
     CTesterConnection(CRS232& link, const QString& dataFolder, const CSerialProfile& serial);

@@ -1,7 +1,5 @@
 #include "maintenance/ConnectionTest.h"
 
-#include "maintenance/MaintenanceLink.h"
-
 namespace {
 constexpr int kTestReadTimeout = 15000;
 }
@@ -42,7 +40,12 @@ const QStringList& CConnectionTest::Commands() {
 
 bool CConnectionTest::Connect(const CSerialProfile& settings) {
     m_identity = {};
-    if (!MaintenanceLink::ConnectForTest(m_link, settings, m_foundByScan))
+    CTesterConnection connection(m_link, m_dataFolder, settings);
+    connection.SetFoundHandler(m_onFound);
+    QString reply;
+    const bool connected = connection.Connect(reply);
+    m_foundByScan = connection.FoundByScan();
+    if (!connected)
         return false;
     m_link.SendCommand(QStringLiteral(":IDNM?")) && m_link.ReadReply(m_identity.name);
     m_link.QuerySoftwareVersion(m_identity.software);

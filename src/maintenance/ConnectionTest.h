@@ -2,6 +2,7 @@
 
 #include "link/RS232.h"
 #include "link/SerialProfile.h"
+#include "link/TesterConnection.h"
 #include "maintenance/SoftwareUpdate.h"
 
 #include <QStringList>
@@ -11,7 +12,10 @@
 // and v740ctl rs232 are shells over it.
 class CConnectionTest {
 public:
-    explicit CConnectionTest(CRS232& link) : m_link(link) {}
+    // A scan's settings are written to dataFolder's settings file (empty: kept nowhere).
+    CConnectionTest(CRS232& link, const QString& dataFolder) : m_link(link), m_dataFolder(dataFolder) {}
+    // Told once a scan found the tester (see CTesterConnection).
+    void SetFoundHandler(CTesterConnection::FoundHandler handler) { m_onFound = std::move(handler); }
 
     // The commands the command list offers, in order.
     static const QStringList& Commands();
@@ -32,6 +36,8 @@ public:
 
 private:
     CRS232& m_link;
+    QString m_dataFolder;
+    CTesterConnection::FoundHandler m_onFound;
     bool m_foundByScan = false;
     TesterIdentity m_identity;
 };

@@ -2,7 +2,6 @@
 
 #include "link/LinkProtocol.h"
 #include "maintenance/FileVersionReader.h"
-#include "maintenance/MaintenanceLink.h"
 #include "platform/Notifier.h"
 #include "store/TextFormat.h"
 
@@ -21,8 +20,9 @@ constexpr int kUpdateReadTimeout = 7500;
 
 } // namespace
 
-CSoftwareUpdate::CSoftwareUpdate(CRS232& link, const QString& updateFolder, TextLookup texts)
-    : m_link(link), m_folder(updateFolder), m_texts(std::move(texts)) {}
+CSoftwareUpdate::CSoftwareUpdate(CRS232& link, const QString& updateFolder, const QString& dataFolder,
+                                 TextLookup texts)
+    : m_link(link), m_folder(updateFolder), m_dataFolder(dataFolder), m_texts(std::move(texts)) {}
 
 void CSoftwareUpdate::Status(const QString& text, StatusColour colour) {
     if (m_cb.status)
@@ -48,7 +48,11 @@ bool CSoftwareUpdate::LinkFailure() {
 
 bool CSoftwareUpdate::Connect(const CSerialProfile& settings) {
     Status(T(kConnecting), StatusColour::Working);
-    m_connected = MaintenanceLink::ConnectForTransfer(m_link, settings, m_foundByScan);
+    CTesterConnection connection(m_link, m_dataFolder, settings);
+    connection.SetFoundHandler(m_onFound);
+    QString reply;
+    m_connected = connection.BeginTransfer(reply);
+    m_foundByScan = connection.FoundByScan();
     m_connectError = m_connected ? 0 : m_link.GetErrorCode();
     m_identity = {};
     if (m_connected) {

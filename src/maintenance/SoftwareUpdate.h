@@ -3,6 +3,7 @@
 #include "exchange/ExchangeTexts.h"
 #include "link/RS232.h"
 #include "link/SerialProfile.h"
+#include "link/TesterConnection.h"
 #include "maintenance/CopyListReader.h"
 
 #include <QString>
@@ -42,8 +43,11 @@ public:
 
     static QString PackageVersionFile() { return QStringLiteral("Velmor740SoftwareVersion.dll"); }
 
-    CSoftwareUpdate(CRS232& link, const QString& updateFolder, TextLookup texts);
+    // A scan's settings are written to dataFolder's settings file (empty: kept nowhere).
+    CSoftwareUpdate(CRS232& link, const QString& updateFolder, const QString& dataFolder, TextLookup texts);
     void SetCallbacks(Callbacks callbacks) { m_cb = std::move(callbacks); }
+    // Told once a scan found the tester (see CTesterConnection).
+    void SetFoundHandler(CTesterConnection::FoundHandler handler) { m_onFound = std::move(handler); }
 
     // ---- Opening (the connect worker, then the handler).
     // Transfer mode with the settings, else by a scan; then the identity (on the thread
@@ -101,6 +105,8 @@ private:
 
     CRS232& m_link;
     QString m_folder;
+    QString m_dataFolder;
+    CTesterConnection::FoundHandler m_onFound;
     TextLookup m_texts;
     Callbacks m_cb;
     bool m_connected = false;

@@ -10,8 +10,8 @@ namespace {
 
 struct LinkTest {
     CRS232 link;
-    CConnectionTest test{link};
-    explicit LinkTest(const CSimHarness& sim) {
+    CConnectionTest test;
+    explicit LinkTest(const CSimHarness& sim) : test(link, sim.Folder()) {
         link.SetTimeoutLimit(1000);
         link.SetCandidatePorts({sim.Folder() + QStringLiteral("/none"), sim.Port()});
     }
@@ -84,11 +84,22 @@ TEST(ConnectionTestSim, WrongSettingsAreFoundByTheScan) {
                      QStringLiteral("7")});
     ASSERT_TRUE(sim.Started());
     LinkTest t(sim);
+    int told = 0;
+    t.test.SetFoundHandler([&told](const CSerialProfile&, bool written) {
+        ++told;
+        EXPECT_TRUE(written);
+    });
     ASSERT_TRUE(t.Open(sim.Folder() + QStringLiteral("/none")));
     EXPECT_TRUE(t.test.FoundByScan());
+    EXPECT_EQ(told, 1);
     EXPECT_EQ(t.link.GetPort(), sim.Port());
     EXPECT_EQ(t.link.GetBaudRate(), QStringLiteral("19200"));
     EXPECT_EQ(t.link.GetDataBits(), QStringLiteral("7"));
+    // The settings found are kept, so the next connection needs no scan.
+    const CSerialProfile kept = CSerialProfile::Read(sim.Folder());
+    EXPECT_EQ(kept.port, sim.Port());
+    EXPECT_EQ(kept.baudRate, QStringLiteral("19200"));
+    EXPECT_EQ(kept.dataBits, QStringLiteral("7"));
     QString reply;
     EXPECT_TRUE(t.test.Send(QStringLiteral(":IDNS?"), reply));
     EXPECT_EQ(reply, QStringLiteral("740-000123"));

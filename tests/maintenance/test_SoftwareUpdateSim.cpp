@@ -23,7 +23,7 @@ struct UpdateRun {
     QList<StatusColour> colours;
     int progressCalls = 0;
 
-    UpdateRun(CSimHarness& s, const QString& folder) : sim(s), update(link, folder, Text) {
+    UpdateRun(CSimHarness& s, const QString& folder) : sim(s), update(link, folder, s.Folder(), Text) {
         link.SetTimeoutLimit(1000);
         link.SetCandidatePorts({sim.Folder() + QStringLiteral("/none"), sim.Port()});
         CSoftwareUpdate::Callbacks cb;
@@ -185,6 +185,7 @@ TEST(SoftwareUpdateSim, AScanFindsTheTesterAndABusyOneIsNotSearchedFor) {
         EXPECT_TRUE(run.update.FoundByScan());
         EXPECT_EQ(run.link.GetPort(), sim.Port());
         EXPECT_EQ(run.link.GetBaudRate(), QStringLiteral("57600"));
+        EXPECT_EQ(CSerialProfile::Read(sim.Folder()).baudRate, QStringLiteral("57600"));
         EXPECT_TRUE(run.link.IsTransferMode());
         EXPECT_EQ(run.update.Identity().name, QStringLiteral("VELMOR 740ST"));
         run.update.Close();

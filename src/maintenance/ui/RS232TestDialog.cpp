@@ -37,7 +37,7 @@ void CReplyLabel::keyPressEvent(QKeyEvent* event) {
 }
 
 CRS232TestDialog::CRS232TestDialog(CVELMOR740PCRemoteDoc& doc, QWidget* parent)
-    : QDialog(parent), m_doc(doc), m_test(m_link) {
+    : QDialog(parent), m_doc(doc), m_test(m_link, doc.DataFolder()) {
     setWindowTitle(doc.Text(50071));
     ConnectLinkStatus(m_link, doc);
 

@@ -20,7 +20,7 @@ using namespace MaintenanceWidgets;
 CRS232UpdateDialog::CRS232UpdateDialog(CVELMOR740PCRemoteDoc& doc, const QString& updateFolder,
                                        QWidget* parent)
     : QDialog(parent), m_doc(doc),
-      m_update(m_link, updateFolder, [&doc](qint32 id) { return doc.Text(id); }) {
+      m_update(m_link, updateFolder, doc.DataFolder(), [&doc](qint32 id) { return doc.Text(id); }) {
     setWindowTitle(doc.Text(50085));
     ConnectLinkStatus(m_link, doc);
 
