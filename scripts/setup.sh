@@ -6,7 +6,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 PACKAGES=(
   cmake ninja-build g++ ccache pkg-config
-  qt6-base-dev libsqlite3-dev sqlite3 libpugixml-dev
+  qt6-base-dev qt6-translations-l10n libsqlite3-dev sqlite3 libpugixml-dev
   googletest libgtest-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core xvfb xauth poppler-utils
   dpkg-dev help2man lintian clang-format

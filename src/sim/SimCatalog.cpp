@@ -285,6 +285,9 @@ void CSimCatalog::SeedDemo(int count, const QString& testerName, const QString& 
     };
     const int specCount = count > 0 ? 5 : 0;
     QStringList specNames, specGuids;
+    // The nominal power is itself a TextID: up to 3.6 kW, above 3.6 kW single-phase,
+    // three-phase up to 11 kW.
+    static constexpr int kPowerTexts[] = {6510, 6512, 6514};
     for (int s = 0; s < specCount; ++s) {
         const Spec& sp = kSpecs[s];
         const QString guid =
@@ -299,7 +302,7 @@ void CSimCatalog::SeedDemo(int count, const QString& testerName, const QString& 
             Attr("Description", QString::fromUtf8(sp.description)) + Attr("ReviewPeriod", sp.reviewPeriod) +
             Attr("TypID", 5050) + Attr("MeasMethodID", 1) + Attr("TestSequenceID", 0) +
             Attr("CordLength", QStringLiteral("%1").arg(1.5 + s, 0, 'f', 1)) +
-            Attr("NominalPower", 100 * (s + 1)) + Attr("AllPe", 0) + Attr("IsoMeas", 1) +
+            Attr("NominalPower", kPowerTexts[s % 3]) + Attr("AllPe", 0) + Attr("IsoMeas", 1) +
             Attr("MainsSeparation", 0) + Attr("PowerPhase", 1) + Attr("WarningNotice", 0) +
             Attr("PartsUsed", sp.partsUsed ? 1 : 0) + Attr("Run", QString()) + Attr("Parameter", QString()) +
             Attr("IconSymbol", QString()) + Attr("Bitmap", QString()) + Attr("ExportImport", 0) +

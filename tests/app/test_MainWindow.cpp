@@ -389,6 +389,8 @@ private slots:
         QCOMPARE(frame->CommandAction(32787)->text(), QStringLiteral("Select all"));
         QVERIFY(frame->CommandAction(CMainFrame::IdEnglish)->isChecked());
         QVERIFY(!frame->CommandAction(CMainFrame::IdDeutsch)->isChecked());
+        // Qt's own dialog texts follow the language.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
         QCOMPARE(frame->PaneText(0), QStringLiteral("6 entries"));
         QCOMPARE(frame->PaneText(4), QStringLiteral("Data bits: 8"));
         QCOMPARE(doc->Profile().GetString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"), QString()),
@@ -404,6 +406,10 @@ private slots:
         QTRY_COMPARE(doc->Language(), QStringLiteral("Česky"));
         QCOMPARE(List().ItemText(0), doc->Text(400));
         QVERIFY(frame->CommandAction(CMainFrame::IdCesky)->isChecked());
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Zrušit"));
+        frame->CommandAction(CMainFrame::IdDeutsch)->trigger();
+        QTRY_COMPARE(doc->Language(), QStringLiteral("Deutsch"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
     }
 
     void aReportDirectoryGetsEveryClickKeyAndCommand() {

@@ -1,5 +1,6 @@
 #include "app/ui/App.h"
 
+#include "app/QtTranslations.h"
 #include "app/RollingBackupJob.h"
 #include "app/SingleInstance.h"
 #include "app/VELMOR740PCRemoteDoc.h"
@@ -79,6 +80,7 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
         m_exitCode = 1;
         return false;
     }
+    QtTranslations::Apply(m_doc->Language());
     m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
     m_frame->show();
     StartupProbe::AfterFirstPaint(m_frame.get(), [this] { StartRollingBackup(); });

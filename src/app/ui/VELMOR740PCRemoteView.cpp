@@ -1,5 +1,6 @@
 #include "app/ui/VELMOR740PCRemoteView.h"
 
+#include "app/QtTranslations.h"
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
 #include "app/ui/Artwork.h"
@@ -277,6 +278,7 @@ void CVELMOR740PCRemoteView::OnInvertSelection() {
 
 void CVELMOR740PCRemoteView::OnLanguage(const QString& language) {
     m_doc.ChangeLanguage(language);
+    QtTranslations::Apply(language);
     // The view returns to the catalogue, so a history list shown until now is left, and
     // the next one opened must store its own back position.
     m_state.historyShown = false;
