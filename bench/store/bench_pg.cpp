@@ -9,12 +9,21 @@
 // cluster on a Unix socket (scripts/pg-test-cluster.sh) unless VELMOR_PG_BENCH names an
 // empty database.
 //
-// bench_pg [PROTOCOLS] [PAIRS]   (defaults 10000 and 7)
+// - the XML import: PROTOCOLS protocols over 100 specifications from a folder (preview
+//   list, every row marked, as the dialog runs it) into the emptied server database,
+//   against the same rows through bare libpq (statements prepared once, untyped text
+//   parameters, one transaction per record); target: the import at no less than half the
+//   bare rate (raw time / import time at least 0.5).
+//
+// bench_pg [PROTOCOLS] [PAIRS]   (defaults 10000 and 9)
+#include "exchange/ImportWorkflow.h"
+#include "exchange/XmlSource.h"
 #include "store/AdoDatabase.h"
 #include "store/DataLocation.h"
 #include "store/UserSchema.h"
 #include "store/pg/PgBackend.h"
 #include "store/pg/PgSchema.h"
+#include "support/ExchangeData.h"
 #include "support/PairedRatio.h"
 
 #include <QCoreApplication>
@@ -125,6 +134,214 @@ bool ImportThroughLibpq(PGconn* conn, int from, int count) {
     return true;
 }
 
+// Untyped text parameters of one prepared statement, kept alive until it ran.
+struct PgParams {
+    std::vector<QByteArray> values;
+    PgParams& T(const QString& v) {
+        values.push_back(v.toUtf8());
+        return *this;
+    }
+    PgParams& B(const QByteArray& v) {
+        values.push_back(v);
+        return *this;
+    }
+    PgParams& I(qint64 v) {
+        values.push_back(QByteArray::number(v));
+        return *this;
+    }
+    PgParams& R(double v) {
+        values.push_back(QByteArray::number(v, 'g', 17));
+        return *this;
+    }
+    // Runs the statement; the new row's id when it returns one.
+    bool Run(PGconn* conn, const char* name, QByteArray* id = nullptr) {
+        std::vector<const char*> raw;
+        for (const QByteArray& v : values)
+            raw.push_back(v.constData());
+        PGresult* res = PQexecPrepared(conn, name, int(raw.size()), raw.data(), nullptr, nullptr, 0);
+        values.clear();
+        if (!id)
+            return Ok(res);
+        const bool ok = res && PQresultStatus(res) == PGRES_TUPLES_OK;
+        if (ok)
+            *id = PQgetvalue(res, 0, 0);
+        else
+            std::fprintf(stderr, "bench_pg: %s", res ? PQresultErrorMessage(res) : "no result\n");
+        PQclear(res);
+        return ok;
+    }
+};
+
+// The statements of the raw baseline of the XML import: the rows an import stores, with
+// the columns the import writes, as the server runs them.
+const struct {
+    const char* name;
+    const char* sql;
+} kRawStatements[] = {
+    {"spec",
+     "INSERT INTO typentab (run, parameter, iconsymbol, bitmap, standardid, classid, name, "
+     "manufacturer, description, typid, cordlength, nominalpower, allpe, isomeas, mainsseparation, "
+     "measmethodeid, testsequenceid, powerphase, warningnotice, partsused, reviewperiod, exportimport, "
+     "externaluse, createdate, myguid, voltageaccessiblepart, functionearth, voltagesignalio, "
+     "accessibleparts, phasereverseenable, totalpabl, useextrapolation) VALUES ($1, $2, $3, $4, $5, "
+     "$6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, $19, $20, $21, 2, $22, $23, $24, "
+     "$25, $26, $27, $28, $29, $30, $31) RETURNING id"},
+    {"part",
+     "INSERT INTO typpartstab (typentabid, groupno, appliedpartid, jacks, description) VALUES ($1, $2, "
+     "$3, $4, $5)"},
+    {"visual", "INSERT INTO typsichtprftab (typentabid, refno, textid, mytext) VALUES ($1, $2, $3, $4)"},
+    {"step",
+     "INSERT INTO typteststeptab (typentabid, refno, measno, mainorder, typorder, groupno, \"limit\", "
+     "jacks) VALUES ($1, $2, $3, $4, $5, $6, $7, $8)"},
+    {"fkt", "INSERT INTO typfktsteptab (typentabid, refno, mytext, uselimitsid, lowlimit, highlimit) VALUES "
+            "($1, $2, $3, $4, $5, $6)"},
+    {"master",
+     "INSERT INTO geraetetab (specificationname, device, nominalvoltage, testdate, testresultid, "
+     "operator, serial, manufacturer, description, client, location, department, room, costs, "
+     "comment, firsttestdate, nexttestdate, externaluse, exportimport, testername, testerserial, "
+     "testersw, history, myguid, city, street, reviewperiod, dutclass, useextrapolation) VALUES ($1, "
+     "$2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, $14, $15, $16, $17, $18, 2, $19, $20, $21, "
+     "0, $22, $23, $24, $25, $26, $27) RETURNING id"},
+    {"sicht", "INSERT INTO geraetsichtprottab (geraetetabid, refno, result) VALUES ($1, $2, $3)"},
+    {"prot", "INSERT INTO geraetprottab (geraetetabid, refno, measvalue, result, firstvalue) VALUES ($1, $2, "
+             "$3, $4, $5)"},
+    {"fprot", "INSERT INTO geraetfktprottab (geraetetabid, refno, measvalue, result, firstvalue) VALUES ($1, "
+              "$2, $3, $4, $5)"},
+};
+
+bool PrepareRawStatements(PGconn* conn) {
+    for (const auto& st : kRawStatements)
+        if (!Ok(PQprepare(conn, st.name, st.sql, 0, nullptr)))
+            return false;
+    return true;
+}
+
+// The rows an import of the folder stores, through bare libpq: one transaction per record.
+bool RawInsertPg(PGconn* conn, const std::vector<XmlSpecificationRecord>& specs,
+                 const std::vector<XmlProtocolRecord>& protocols) {
+    using BenchData::Stored;
+    PgParams p;
+    QByteArray id;
+    for (const XmlSpecificationRecord& r : specs) {
+        const XmlSpecification& m = r.master;
+        bool ok = Ok(PQexec(conn, "BEGIN")) && p.T(m.run)
+                                                   .T(m.parameter)
+                                                   .T(m.iconSymbol)
+                                                   .T(m.bitmap)
+                                                   .I(m.standardId)
+                                                   .I(m.classId)
+                                                   .T(m.name)
+                                                   .T(m.manufacturer)
+                                                   .T(m.description)
+                                                   .I(m.typId)
+                                                   .R(m.cordLength)
+                                                   .I(m.nominalPower)
+                                                   .I(m.allPe)
+                                                   .I(m.isoMeas)
+                                                   .I(m.mainsSeparation)
+                                                   .I(m.measMethodId)
+                                                   .I(m.testSequenceId)
+                                                   .I(m.powerPhase)
+                                                   .I(m.warningNotice)
+                                                   .I(m.partsUsed ? -1 : 0)
+                                                   .I(m.reviewPeriod)
+                                                   .T(m.externalUse)
+                                                   .B(Stored(m.createDate, m.createTime))
+                                                   .T(m.guid)
+                                                   .I(m.voltageAccessiblePart)
+                                                   .I(m.functionEarth)
+                                                   .I(m.voltageSignalIO)
+                                                   .I(m.accessibleParts)
+                                                   .I(m.phaseReverseEnable)
+                                                   .I(m.totalPabl)
+                                                   .I(m.useExtraPolation)
+                                                   .Run(conn, "spec", &id);
+        for (const auto& x : r.parts)
+            ok = ok && p.B(id).I(x.groupNo).I(x.appliedPartId).I(x.jacks).T(x.description).Run(conn, "part");
+        for (const auto& v : r.visual)
+            ok = ok && p.B(id).I(v.refNo).I(v.textId).T(v.text).Run(conn, "visual");
+        for (const auto& t : r.tests)
+            ok = ok && p.B(id)
+                           .I(t.refNo)
+                           .I(t.measNo)
+                           .I(t.mainOrder)
+                           .I(t.typOrder)
+                           .I(t.groupNo)
+                           .R(t.limit)
+                           .I(t.jacks)
+                           .Run(conn, "step");
+        for (const auto& f : r.functional)
+            ok = ok &&
+                 p.B(id).I(f.refNo).T(f.text).I(f.useLimitsId).R(f.lowLimit).R(f.highLimit).Run(conn, "fkt");
+        if (!ok || !Ok(PQexec(conn, "COMMIT")))
+            return false;
+    }
+    for (const XmlProtocolRecord& r : protocols) {
+        const XmlProtocol& m = r.master;
+        bool ok = Ok(PQexec(conn, "BEGIN")) && p.T(m.specificationName)
+                                                   .T(m.device)
+                                                   .T(m.nominalVoltage)
+                                                   .B(Stored(m.testDate, m.testTime))
+                                                   .I(m.testResultId)
+                                                   .T(m.op)
+                                                   .T(m.serial)
+                                                   .T(m.manufacturer)
+                                                   .T(m.description)
+                                                   .T(m.client)
+                                                   .T(m.location)
+                                                   .T(m.department)
+                                                   .T(m.room)
+                                                   .T(m.costs)
+                                                   .T(m.comment)
+                                                   .B(Stored(m.firstTestDate, m.testTime))
+                                                   .B(Stored(m.nextTestDate, m.testTime))
+                                                   .T(m.externalUse)
+                                                   .T(m.testerName)
+                                                   .T(m.testerSerial)
+                                                   .T(m.testerSW)
+                                                   .T(m.guid)
+                                                   .T(m.city)
+                                                   .T(m.street)
+                                                   .I(m.reviewPeriod)
+                                                   .T(m.dutClass)
+                                                   .I(m.useExtraPolation)
+                                                   .Run(conn, "master", &id);
+        for (const auto& v : r.visual)
+            ok = ok && p.B(id).I(v.refNo).I(v.result).Run(conn, "sicht");
+        for (const auto& t : r.tests)
+            ok = ok && p.B(id).I(t.refNo).R(t.measValue).I(t.result).R(t.firstValue).Run(conn, "prot");
+        for (const auto& f : r.functional)
+            ok = ok && p.B(id).I(f.refNo).R(f.measValue).I(f.result).R(f.firstValue).Run(conn, "fprot");
+        if (!ok || !Ok(PQexec(conn, "COMMIT")))
+            return false;
+    }
+    return true;
+}
+
+// Empties the tables an import fills, so that each side starts on the same empty database.
+bool EmptyTables(PGconn* conn) {
+    return Ok(PQexec(conn, "TRUNCATE typentab, typpartstab, typsichtprftab, typteststeptab, typfktsteptab, "
+                           "geraetetab, geraetsichtprottab, geraetprottab, geraetfktprottab RESTART IDENTITY "
+                           "CASCADE"));
+}
+
+// The XML import as the dialog runs it, into the server the layer is pointed at.
+bool ImportXml(const QString& docs, const QString& data, int expected) {
+    CFolderXmlSource source(docs);
+    CImportWorkflow workflow(source, data);
+    PreviewList list;
+    qint32 error = 0;
+    QString text;
+    if (!workflow.Preview(ExchangeKind::Protocols, false, list, error, text))
+        return false;
+    const CImportWorkflow::Result r = workflow.Import(ExchangeKind::Protocols, list.rows);
+    if (!r.ok || r.protocolsInserted != expected) {
+        std::fprintf(stderr, "bench_pg: the XML import failed: %d %s\n", r.error, qPrintable(r.errorText));
+        return false;
+    }
+    return true;
+}
+
 qint64 ReadThroughAdo(qint64& rows) {
     CAdoDatabase db;
     qint64 sum = 0;
@@ -185,7 +402,7 @@ double Seconds(const QElapsedTimer& t) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int protocols = argc > 1 ? std::max(100, std::atoi(argv[1])) : 10000;
-    const int pairs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+    const int pairs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
 
     QTemporaryDir clusterDir(QStringLiteral("/tmp/bench_pg-XXXXXX"));
     QString conninfo = qEnvironmentVariable("VELMOR_PG_BENCH");
@@ -294,6 +511,57 @@ int main(int argc, char** argv) {
     }
     std::printf("default protocol list: %lld rows\n", rows);
     Bench::PrintRatio("list time CAdoDatabase / libpq", readRatios, 1.5);
+
+    // The XML import against bare libpq inserts of the same rows, each on emptied tables.
+    QTemporaryDir work(QString::fromStdString(Bench::RamFolder()) + QStringLiteral("/bench_pg-XXXXXX"));
+    const QString docs = work.filePath(QStringLiteral("docs"));
+    const QString data = work.filePath(QStringLiteral("data"));
+    QDir().mkpath(data);
+    std::vector<XmlSpecificationRecord> specs;
+    for (int i = 0; i < BenchData::kSpecifications; ++i)
+        specs.push_back(BenchData::Specification(i));
+    std::vector<XmlProtocolRecord> records;
+    for (int i = 0; i < protocols; ++i)
+        records.push_back(BenchData::Protocol(i));
+    PGconn* raw = PQconnectdb(conninfo.toUtf8().constData());
+    if (!work.isValid() || !BenchData::WriteFolder(docs, protocols) || PQstatus(raw) != CONNECTION_OK ||
+        !PrepareRawStatements(raw)) {
+        std::fprintf(stderr, "bench_pg: the import comparison cannot start\n");
+        PQfinish(raw);
+        stop();
+        return 1;
+    }
+    std::vector<double> importRates;
+    for (int i = 0; i < pairs; ++i) {
+        QElapsedTimer t;
+        double times[2] = {0, 0};
+        for (int k = 0; k < 2; ++k) {
+            const int side = (i + k) % 2;
+            if (!EmptyTables(raw)) {
+                PQfinish(raw);
+                stop();
+                return 1;
+            }
+            t.start();
+            const bool ok = side ? ImportXml(docs, data, protocols) : RawInsertPg(raw, specs, records);
+            times[side] = Seconds(t);
+            if (!ok) {
+                std::fprintf(stderr, "bench_pg: the %s failed\n", side ? "XML import" : "raw insert");
+                PQfinish(raw);
+                stop();
+                return 1;
+            }
+        }
+        importRates.push_back(times[0] / times[1]);
+        std::printf("pair %d: raw %.2f s, XML import %.2f s\n", i + 1, times[0], times[1]);
+        std::fflush(stdout);
+    }
+    PQfinish(raw);
+    const Bench::Spread spread = Bench::SpreadOf(importRates);
+    std::printf("XML import rate, raw libpq time / import time: median %.2f (min %.2f, max %.2f) over %zu "
+                "pairs, target at least 0.50%s\n",
+                spread.median, spread.min, spread.max, importRates.size(),
+                spread.median >= 0.5 ? "" : "  ** below target **");
     stop();
     return 0;
 }
