@@ -6,6 +6,7 @@
 #include "platform/SettingsFile.h"
 #include "platform/UserName.h"
 #include "store/AdoDatabase.h"
+#include "store/DataLocation.h"
 #include "store/UserSchema.h"
 #include "upgrade/DatabaseUpgrade.h"
 
@@ -114,6 +115,33 @@ bool ReplaceFile(const QString& source, const QString& target) {
     return out.commit();
 }
 
+namespace {
+
+// A server database is made whole by server-init and has no older schema to upgrade from:
+// its version is reported, and a database of another version is left alone.
+int CheckServer(const QString& conninfo) {
+    std::printf("server database: %s\n", conninfo.toLocal8Bit().constData());
+    std::fflush(stdout);
+    CAdoDatabase db;
+    QString version;
+    QString problem;
+    if (!db.OpenServer(conninfo) || !DatabaseUpgrade::ReadVersion(db, version))
+        problem = QStringLiteral("The server database %1 cannot be read.").arg(conninfo);
+    else if (version != UserSchema::CurrentVersion())
+        problem = QStringLiteral("The server database %1 has schema version %2; this program works with %3. "
+                                 "It was left unchanged.")
+                      .arg(conninfo, version, UserSchema::CurrentVersion());
+    if (problem.isEmpty()) {
+        std::printf("schema version %s\n", version.toLocal8Bit().constData());
+        std::fflush(stdout);
+        return 0;
+    }
+    Notifier().ShowMessage(problem, QStringLiteral("Database Update Fail!"), CNotifier::Icon::Error);
+    return 1;
+}
+
+} // namespace
+
 int Run() {
     QString user;
     if (GetUserName(user))
@@ -144,6 +172,10 @@ int Run() {
         if (QFile::exists(source))
             ReplaceFile(source, target);
     }
+
+    const QString server = DataLocation::Server();
+    if (!server.isEmpty())
+        return CheckServer(server);
 
     bool ok = false;
     {

@@ -20,7 +20,10 @@ int main(int argc, char* argv[]) {
                    "Run by the package's installation step; takes no arguments.\n\n"
                    "The data folder is the local one (/var/lib/VELMOR 740ST - Roziraz Uvurad), or the\n"
                    "shared folder named in the user's registry file when it is enabled.\n"
-                   "VELMOR_COMMON_APPDATA replaces /var/lib.\n",
+                   "VELMOR_COMMON_APPDATA replaces /var/lib.\n\n"
+                   "When the user database is on a PostgreSQL server (VELMOR_DATABASE), Permidor\n"
+                   "reports the server database's schema version and leaves a database of another\n"
+                   "version unchanged (exit status 1).\n",
                    stdout);
         return 0;
     }

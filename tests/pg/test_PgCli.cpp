@@ -6,7 +6,9 @@
 #include "store/DataLocation.h"
 #include "store/UserSchema.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -134,4 +136,35 @@ TEST_F(PgCliTest, MigrateCopiesToTheServerAndBack) {
     r = Ctl({"migrate", "--to", conninfo});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains(QLatin1String("not empty"))) << r.err.toStdString();
+}
+
+TEST_F(PgCliTest, PermidorReportsTheServersVersionAndLeavesAnotherVersionAlone) {
+    ASSERT_EQ(Ctl({"server-init", conninfo}).exitCode, 0);
+    QTemporaryDir machine;
+    const QStringList env{QStringLiteral("VELMOR_COMMON_APPDATA=") +
+                              machine.filePath(QStringLiteral("common")),
+                          QStringLiteral("XDG_CONFIG_HOME=") + machine.filePath(QStringLiteral("config")),
+                          QStringLiteral("VELMOR_DATABASE=") + conninfo};
+    ProcessResult r = RunProgram(QStringLiteral("Permidor"), {}, env);
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("schema version ") + UserSchema::CurrentVersion()))
+        << r.out.toStdString();
+    // No local user database was made in place of the server's.
+    EXPECT_FALSE(
+        QFile::exists(machine.filePath(QStringLiteral("common/VELMOR 740ST - Roziraz Uvurad/user2.db"))));
+
+    // A database of a newer program: refused, nothing written.
+    {
+        CAdoDatabase server;
+        ASSERT_TRUE(server.OpenServer(conninfo));
+        ASSERT_TRUE(server.Execute(QStringLiteral("INSERT INTO VersionTab (DatabaseVersion, DatabaseDate, "
+                                                  "RequiredSoftwareRelease, Comment) VALUES ('9.0', Now(), "
+                                                  "'9.0', 'newer')")));
+    }
+    const qint32 rows = ServerCount(QStringLiteral("SELECT COUNT(*) AS n FROM VersionTab"));
+    r = RunProgram(QStringLiteral("Permidor"), {}, env);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("schema version 9.0"))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QLatin1String("left unchanged"))) << r.err.toStdString();
+    EXPECT_EQ(ServerCount(QStringLiteral("SELECT COUNT(*) AS n FROM VersionTab")), rows);
 }
