@@ -6,6 +6,7 @@
 #include "store/DbBackend.h"
 #include "store/JetFunctions.h"
 #include "store/SqliteBackend.h"
+#include "store/StatementLog.h"
 #include "store/pg/PgBackend.h"
 
 #include <QByteArray>
@@ -45,6 +46,13 @@ namespace {
 using namespace DbKind;
 const int KindNone = None, KindText = Text, KindLong = Long, KindBool = Bool, KindDate = Date,
           KindDecimal = Decimal;
+
+// Statements on the user database file go to the statement log when one is asked for.
+void LogStatement(const CDbBackend& backend, const QString& path, const QString& sql,
+                  const QVariantList& values = {}) {
+    if (StatementLog::Enabled() && !backend.IsServer() && path.endsWith(QLatin1String("/user2.db")))
+        StatementLog::Record(sql, values);
+}
 } // namespace
 
 struct CAdoDatabase::Value : CRecordStore::Cell {};
@@ -219,6 +227,7 @@ bool CAdoDatabase::OpenTable(const QString& tableName) {
         return false;
     std::unique_ptr<Recordset> rs;
     m_rs.reset();
+    LogStatement(*m_backend, m_path, QStringLiteral("SELECT * FROM ") + tableName);
     if (!RunStatement(m_backend->TableQuery(tableName), rs, DbError::OpenRecordset))
         return false;
     rs->table = tableName;
@@ -231,6 +240,7 @@ bool CAdoDatabase::OpenQuery(const QString& sql) {
         return false;
     std::unique_ptr<Recordset> rs;
     m_rs.reset();
+    LogStatement(*m_backend, m_path, sql);
     if (!RunStatement(sql, rs, DbError::OpenRecordset))
         return false;
     m_rs = std::move(rs);
@@ -502,6 +512,7 @@ bool CAdoDatabase::Execute(const QString& sql) {
         return false;
     std::unique_ptr<Recordset> rs;
     m_rs.reset();
+    LogStatement(*m_backend, m_path, sql);
     if (!RunStatement(sql, rs, DbError::Execute))
         return false;
     m_rs = std::move(rs);
@@ -512,6 +523,7 @@ bool CAdoDatabase::ExecuteBound(const QString& sql, const QVariantList& values) 
     if (!NeedConnection())
         return false;
     m_rs.reset();
+    LogStatement(*m_backend, m_path, sql, values);
     if (!m_backend->RunBound(sql, values, nullptr))
         return BackendFailed(DbError::Execute);
     return true;
@@ -522,6 +534,7 @@ bool CAdoDatabase::OpenQueryBound(const QString& sql, const QVariantList& values
         return false;
     m_rs.reset();
     auto rs = std::make_unique<Recordset>();
+    LogStatement(*m_backend, m_path, sql, values);
     if (!m_backend->RunBound(sql, values, &rs->data))
         return BackendFailed(DbError::OpenRecordset);
     rs->Named();

@@ -1,9 +1,12 @@
 #include "store/AdoDatabase.h"
+#include "store/StatementLog.h"
 #include "store/UserSchema.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -376,4 +379,48 @@ TEST(AdoDatabaseCauses, BusyAndReadOnlyAreToldApart) {
     // A plain failure keeps the number of its operation.
     EXPECT_FALSE(db.OpenQuery(QStringLiteral("SELECT * FROM NoSuchTab")));
     EXPECT_EQ(db.GetErrorNumber(), DbError::OpenRecordset);
+}
+
+// The statement log: what the user database is sent, each line decodable to the same
+// statement and values; other databases are not logged.
+TEST(StatementLogTest, LinesRoundTripAndOnlyTheUserDatabaseIsLogged) {
+    const QString sql = QStringLiteral("SELECT * FROM GeraeteTab WHERE Device = 'a\\tb'\n\tAND id = ?");
+    const QVariantList values{QVariant(42), QVariant(2.5), QStringLiteral("tab\there\\ and\r\nlines"),
+                              QVariant(), QVariant(qint64(1) << 40)};
+    const QString line = StatementLog::Encode(sql, values);
+    EXPECT_FALSE(line.contains(QLatin1Char('\n')));
+    QString back;
+    QVariantList backValues;
+    ASSERT_TRUE(StatementLog::Decode(line, back, backValues));
+    EXPECT_EQ(back, sql);
+    ASSERT_EQ(backValues.size(), values.size());
+    EXPECT_EQ(backValues[0].toLongLong(), 42);
+    EXPECT_EQ(backValues[1].toDouble(), 2.5);
+    EXPECT_EQ(backValues[2].toString(), values[2].toString());
+    EXPECT_TRUE(backValues[3].isNull());
+    EXPECT_EQ(backValues[4].toLongLong(), qint64(1) << 40);
+    EXPECT_FALSE(StatementLog::Decode(QStringLiteral("SELECT 1\tx:1"), back, backValues));
+    EXPECT_FALSE(StatementLog::Decode(QStringLiteral("bad \\q escape"), back, backValues));
+
+    // A logged run in a child process, as the suite runs the programs.
+    QTemporaryDir tmp;
+    const QString log = tmp.filePath(QStringLiteral("sql.log"));
+    const QString data = tmp.filePath(QStringLiteral("data"));
+    ProcessResult r =
+        RunProgram(QStringLiteral("v740ctl"), {QStringLiteral("--data"), data, QStringLiteral("init")},
+                   {QStringLiteral("VELMOR_SQL_LOG=") + log});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = RunProgram(QStringLiteral("v740ctl"),
+                   {QStringLiteral("--data"), data, QStringLiteral("list"), QStringLiteral("--kind"),
+                    QStringLiteral("protocols")},
+                   {QStringLiteral("VELMOR_SQL_LOG=") + log});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QFile file(log);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const QString& l) {
+        return l.contains(QLatin1String("FROM TypenTab INNER JOIN GeraeteTab"));
+    })) << lines.join(QLatin1Char('\n')).toStdString();
+    for (const QString& l : lines)
+        EXPECT_TRUE(StatementLog::Decode(l, back, backValues)) << l.toStdString();
 }
