@@ -113,11 +113,15 @@ void CDataDirectory::DoDoubleClickFunction(CDirectoryView& view, CVELMOR740PCRem
 
     CAdoDatabase db;
     DirectoryRecords::ListResult result;
-    if (OpenUserDb(doc, db))
+    if (OpenUserDb(doc, db)) {
         result =
             DirectoryRecords::LoadList(db, m_kind, UserSchema::FileName(), doc.DataFolder(), Lookup(doc));
-    CUserSetUpInfo(UserSchema::FileName(), doc.DataFolder())
-        .GetFilter(DirectoryRecords::SettingsDirectory(m_kind), m_filterOn, m_query);
+        m_filterOn = result.storedFilterOn;
+        m_query = result.storedQuery;
+    } else {
+        CUserSetUpInfo(UserSchema::FileName(), doc.DataFolder())
+            .GetFilter(DirectoryRecords::SettingsDirectory(m_kind), m_filterOn, m_query);
+    }
     if (result.filtered)
         pane.title += doc.Text(119);
     const bool reselected = FillDirectoryList(view, doc, m_kind, std::move(result.rows), false);

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <limits>
 #include <sqlite3.h>
+#include <string_view>
+#include <unordered_map>
 
 namespace DbKind {
 
@@ -74,6 +76,16 @@ struct CAdoDatabase::Recordset {
     // Many rows share a day: each day's text is formatted once per list.
     QString dayPattern;
     QHash<qint64, QString> dayTexts;
+    // Many rows share a text in some columns (a client, a test specification's name): each
+    // such text is decoded once per list and shared. A column whose texts turn out to be
+    // mostly different is no longer pooled.
+    struct TextPool {
+        std::unordered_map<std::string_view, QString> texts;
+        int asked = 0;
+        bool off = false;
+    };
+    std::vector<TextPool> pools;
+    QString PooledText(int column, const CRecordStore::Cell& cell);
 
     bool HasRow() const { return open && pos >= 0 && pos < rows.RowCount(); }
     // The first column whose name equals the given one, ignoring case; -1 when none does.
@@ -82,7 +94,30 @@ struct CAdoDatabase::Recordset {
     void Named();
 };
 
+QString CAdoDatabase::Recordset::PooledText(int column, const CRecordStore::Cell& cell) {
+    if (pools.empty())
+        pools.resize(std::size_t(rows.ColumnCount()));
+    TextPool& pool = pools[std::size_t(column)];
+    if (pool.off || cell.type != SQLITE_TEXT)
+        return cell.Text();
+    // Judged on the first rows: a pool that keeps growing costs more than it saves.
+    if (++pool.asked == 512 && pool.texts.size() > 256) {
+        pool.off = true;
+        pool.texts = {};
+        return cell.Text();
+    }
+    const std::string_view bytes(cell.p, cell.bytes);
+    auto it = pool.texts.find(bytes);
+    if (it == pool.texts.end())
+        it = pool.texts.emplace(bytes, cell.Text()).first;
+    return it->second;
+}
+
 int CAdoDatabase::Recordset::Find(const QString& column) const {
+    // A name written as a literal at the caller comes with the same characters every time.
+    for (const auto& [spelling, index] : asked)
+        if (spelling.constData() == column.constData() && spelling.size() == column.size())
+            return index;
     for (const auto& [spelling, index] : asked)
         if (spelling == column)
             return index;
@@ -347,16 +382,17 @@ bool CAdoDatabase::GetString(const QString& column, QString& value) {
                     QStringLiteral("Either BOF or EOF is True, or the current record has been deleted."));
         return Fail(DbError::GetString);
     }
-    int kind = KindNone;
-    const Value* v = Column(column, &kind);
-    if (!v) {
+    const int index = m_rs->Find(column);
+    if (index < 0) {
         DriverError(SQLITE_ERROR, QStringLiteral("Item '%1' cannot be found in the collection.").arg(column));
         return Fail(DbError::GetString);
     }
-    if (v->type == SQLITE_NULL)
+    const int kind = m_rs->kinds[static_cast<size_t>(index)];
+    const CRecordStore::Cell& cell = m_rs->rows.At(m_rs->pos, index);
+    if (cell.type == SQLITE_NULL)
         return Fail(DbError::GetString);
-    if (kind == KindText || (kind == KindNone && v->type == SQLITE_TEXT)) {
-        value = v->Text();
+    if (kind == KindText || (kind == KindNone && cell.type == SQLITE_TEXT)) {
+        value = m_rs->PooledText(index, cell);
         return true;
     }
     return Fail(DbError::GetString);

@@ -14,12 +14,19 @@ bool CUserSetUpInfo::GetFilter(int directory, int& filterOn, QString& query) {
     filterOn = 0;
     query.clear();
     CAdoDatabase db;
-    if (!db.Open(m_dataFolder, m_databaseFile) || !db.OpenTable(QStringLiteral("UserSetup")) ||
-        !db.SetIndex(QStringLiteral("IX_DirectoryTabID")) || !db.Seek(qint32(directory)))
+    return db.Open(m_dataFolder, m_databaseFile) && ReadFilter(db, directory, filterOn, query);
+}
+
+bool CUserSetUpInfo::ReadFilter(CAdoDatabase& db, int directory, int& filterOn, QString& query) {
+    filterOn = 0;
+    query.clear();
+    if (!db.OpenTable(QStringLiteral("UserSetup")) || !db.SetIndex(QStringLiteral("IX_DirectoryTabID")) ||
+        !db.Seek(qint32(directory)))
         return false;
-    if (!db.GetString(QStringLiteral("SqlFilterQuery"), query))
-        return false;
-    return db.GetBool(QStringLiteral("FilterOn"), filterOn);
+    const bool ok = db.GetString(QStringLiteral("SqlFilterQuery"), query) &&
+                    db.GetBool(QStringLiteral("FilterOn"), filterOn);
+    db.CloseRecordset();
+    return ok;
 }
 
 bool CUserSetUpInfo::SetFilter(int directory, int filterOn, const QString& query) {

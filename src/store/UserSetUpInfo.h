@@ -17,6 +17,8 @@ public:
     static bool RowExists(CAdoDatabase& db, int directory);
     // True when the row was read; filterOn is -1 for on, 0 for off.
     bool GetFilter(int directory, int& filterOn, QString& query);
+    // The same through a connection the caller holds open.
+    static bool ReadFilter(CAdoDatabase& db, int directory, int& filterOn, QString& query);
     bool SetFilter(int directory, int filterOn, const QString& query);
 
 private:

@@ -134,7 +134,10 @@ ListResult LoadList(CAdoDatabase& db, Kind kind, const QString& databaseFile, co
     const int directory = SettingsDirectory(kind);
     int filterOn = 0;
     QString query;
-    settings.GetFilter(directory, filterOn, query);
+    // Read through the list's own connection: a list open needs no second one.
+    CUserSetUpInfo::ReadFilter(db, directory, filterOn, query);
+    result.storedFilterOn = filterOn;
+    result.storedQuery = query;
     if (filterOn != 0 && !query.trimmed().isEmpty()) {
         // A stored query that no longer runs is no error the user must acknowledge.
         class CSilent : public CNotifier {
@@ -153,8 +156,10 @@ ListResult LoadList(CAdoDatabase& db, Kind kind, const QString& databaseFile, co
             return result;
         }
         // A stored query that no longer runs is switched off silently; the query is kept.
-        if (storeSwitchOff)
+        if (storeSwitchOff) {
             settings.SetFilter(directory, 0, query);
+            result.storedFilterOn = 0;
+        }
         result.filterSwitchedOff = true;
     }
     result.ok = ReadRows(db, kind, DefaultQuery(kind), text, result.rows);

@@ -48,6 +48,8 @@ struct ListResult {
     bool ok = false;
     bool filtered = false;          // the stored query ran: the title gets the filtered mark
     bool filterSwitchedOff = false; // the stored query failed and was stored off
+    int storedFilterOn = 0;         // the stored filter after the load (-1 on, 0 off)
+    QString storedQuery;            // and its query
     std::vector<Row> rows;
 };
 // The list load: the stored filter query when it is on (switched off and stored off when it

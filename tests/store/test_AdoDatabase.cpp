@@ -94,6 +94,32 @@ TEST_F(AdoDatabaseTest, GettersAreStrictAboutTypesAndNull) {
     EXPECT_EQ(notes.recorder.messages.size(), 1);
 }
 
+// Texts that repeat down a column are decoded once and shared; a column of mostly
+// different texts stops being pooled. Either way every row reads its own text, also under
+// a second spelling of the column name.
+TEST_F(AdoDatabaseTest, RepeatedAndDistinctTextsReadAlikeInLongLists) {
+    ASSERT_TRUE(db.BeginTrans());
+    for (int i = 0; i < 1500; ++i)
+        ASSERT_TRUE(db.ExecuteBound(
+            QStringLiteral("INSERT INTO GeraeteTab (Device, Client, Comment, History) VALUES (?, ?, ?, 0)"),
+            {QStringLiteral("Dev %1").arg(i), QStringLiteral("Client %1 ü").arg(i % 3),
+             i % 7 ? QVariant(QStringLiteral("same")) : QVariant()}));
+    ASSERT_TRUE(db.CommitTrans());
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT Device, Client, Comment FROM GeraeteTab ORDER BY id")));
+    int i = 0;
+    QString device, client, comment;
+    const QString clientColumn = QStringLiteral("CLIENT");
+    for (bool more = db.MoveFirst(); more && db.HasRow(); more = db.MoveNext(), ++i) {
+        ASSERT_TRUE(db.GetString(QStringLiteral("Device"), device));
+        EXPECT_EQ(device, QStringLiteral("Dev %1").arg(i));
+        ASSERT_TRUE(db.GetString(i % 2 ? clientColumn : QStringLiteral("Client"), client));
+        EXPECT_EQ(client, QStringLiteral("Client %1 ü").arg(i % 3));
+        EXPECT_EQ(db.GetString(QStringLiteral("Comment"), comment), i % 7 != 0) << i;
+        EXPECT_EQ(comment, i % 7 ? QStringLiteral("same") : QString()) << i;
+    }
+    EXPECT_EQ(i, 1500);
+}
+
 TEST_F(AdoDatabaseTest, StateRulesAndErrorNumbers) {
     CAdoDatabase empty;
     QString s;

@@ -274,8 +274,16 @@ void CMainFrame::UpdateCommands() {
 void CMainFrame::OnItemCount(int count) {
     m_count = count;
     UpdateStatusTexts();
-    // A list was loaded or changed: deletes and imports change what is overdue.
-    UpdateOverdue();
+    // A list was loaded or changed: deletes and imports change what is overdue. Counted
+    // once the events of the change are handled, so that a list shows without waiting for
+    // the count, and several changes in a row are counted once.
+    QTimer::singleShot(0, this, [this] {
+        if (!m_overduePending)
+            return;
+        m_overduePending = false;
+        UpdateOverdue();
+    });
+    m_overduePending = true;
 }
 
 void CMainFrame::UpdateOverdue() {

@@ -89,6 +89,7 @@ private:
     QLabel* m_countPane = nullptr;
     QLabel* m_overduePane = nullptr;
     int m_overdue = 0;
+    bool m_overduePending = false;
     QLabel* m_progressIcon = nullptr;
     QLabel* m_progressText = nullptr;
     QLabel* m_linkIcon = nullptr;
