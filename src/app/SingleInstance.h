@@ -1,11 +1,16 @@
 #pragma once
 
-#include <QLocalServer>
+#include <QByteArray>
 #include <QObject>
 #include <functional>
+#include <map>
+#include <memory>
 
-// One program per user and desktop. The first instance listens on a local socket named
-// after the user and the display; a second start asks it to raise its window and ends.
+class QSocketNotifier;
+
+// One program per user and desktop. The first instance listens on a Unix-domain socket
+// named after the user and the display, in the temporary folder; a second start asks it to
+// raise its window and ends. Plain sockets: the program needs no network library for this.
 class CSingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -20,6 +25,8 @@ public:
 
     // The socket's name for this user and display.
     static QString ServerName();
+    // Its path: the name in the temporary folder.
+    static QString ServerPath();
 
     // Asks a running instance to raise its window, else starts listening. reply receives
     // the running instance's answer.
@@ -33,8 +40,19 @@ signals:
     void activationRequested();
 
 private:
+    struct Client {
+        int fd = -1;
+        QByteArray received;
+        std::unique_ptr<QSocketNotifier> notifier;
+    };
+    bool Listen(const QString& path);
     void OnNewConnection();
+    void OnClientReadable(int fd);
+    void Drop(int fd);
 
-    QLocalServer m_server;
+    int m_listenFd = -1;
+    QString m_path;
+    std::unique_ptr<QSocketNotifier> m_listener;
+    std::map<int, Client> m_clients;
     std::function<QString()> m_reply;
 };
