@@ -1,6 +1,5 @@
 // V740Control: the desktop companion of the VELMOR 740/750ST safety tester.
 #include "app/ui/App.h"
-#include "app/ui/Artwork.h"
 #include "app/ui/MessageBoxNotifier.h"
 #include "platform/Folders.h"
 #include "platform/Notifier.h"
@@ -30,7 +29,6 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("V740Control"));
     QApplication::setApplicationDisplayName(QStringLiteral("VELMOR - Roziraz Uvurad"));
     QApplication::setDesktopFileName(QStringLiteral("velmor740control"));
-    QApplication::setWindowIcon(Artwork::AppIcon());
 
     // Unattended runs (scripts, tests) read the messages on standard error instead.
     CMessageBoxNotifier boxes;

@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
+#include "app/ui/Artwork.h"
 #include "app/ui/CatalogueDialogs.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/StartupProbe.h"
@@ -83,7 +84,12 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     QtTranslations::Apply(m_doc->Language());
     m_frame = std::make_unique<CMainFrame>(*m_doc, *m_messages);
     m_frame->show();
-    StartupProbe::AfterFirstPaint(m_frame.get(), [this] { StartRollingBackup(); });
+    StartupProbe::AfterFirstPaint(m_frame.get(), [this] {
+        // The icon's four images are decoded once the window is up: the window manager
+        // takes the new icon at once, and the start is not kept waiting for it.
+        QApplication::setWindowIcon(Artwork::AppIcon());
+        StartRollingBackup();
+    });
     return true;
 }
 

@@ -74,8 +74,8 @@ int CMainFrame::LanguageCommand(const QString& language) {
 CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QWidget* parent)
     : QMainWindow(parent), m_doc(doc), m_messages(messages) {
     setWindowTitle(CVELMOR740PCRemoteDoc::AppTitle());
-    // The window shows the application's icon, set once in main: decoding its four images
-    // a second time was a tenth of the start-up.
+    // The window shows the application's icon, set once for the program after the first
+    // paint: decoding its four images here as well was a tenth of the start-up.
     setObjectName(QStringLiteral("VELMOR_CONTROL_CENTER"));
 
     auto* tools = addToolBar(QStringLiteral("Standard"));
