@@ -23,7 +23,7 @@ void Out(const QStringList& fields) {
     std::printf("%s\n", fields.join(QLatin1Char('\t')).toUtf8().constData());
 }
 
-bool ParseKind(const QString& command, const QString& text, Kind& kind) {
+bool ParseDirectoryKind(const QString& command, const QString& text, Kind& kind) {
     if (text == QLatin1String("specs"))
         kind = Kind::Specifications;
     else if (text == QLatin1String("protocols"))
@@ -86,7 +86,7 @@ int CmdList(const GlobalOptions& options, const QStringList& args) {
     for (int i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
         if (args[i] == QLatin1String("--kind") && hasValue) {
-            if (!ParseKind(name, args[++i], kind))
+            if (!ParseDirectoryKind(name, args[++i], kind))
                 return 2;
             kindGiven = true;
         } else if (args[i] == QLatin1String("--history") && hasValue) {
@@ -158,7 +158,7 @@ bool ParseFilter(const QStringList& args, FilterArgs& a) {
         const QString& arg = args[i];
         const bool hasValue = i + 1 < args.size();
         if (arg == QLatin1String("--kind") && hasValue) {
-            if (!ParseKind(name, args[++i], a.kind))
+            if (!ParseDirectoryKind(name, args[++i], a.kind))
                 return false;
             a.kindGiven = true;
         } else if (arg == QLatin1String("--field") && hasValue) {
@@ -360,7 +360,7 @@ int CmdDelete(const GlobalOptions& options, const QStringList& args) {
     for (int i = 0; i < args.size(); ++i) {
         const bool hasValue = i + 1 < args.size();
         if (args[i] == QLatin1String("--kind") && hasValue) {
-            if (!ParseKind(name, args[++i], kind))
+            if (!ParseDirectoryKind(name, args[++i], kind))
                 return 2;
             kindGiven = true;
         } else if (args[i] == QLatin1String("--ids") && hasValue) {

@@ -22,7 +22,6 @@
 namespace {
 Q_LOGGING_CATEGORY(lcCsv, "v740.exchange.csv", QtWarningMsg)
 
-constexpr qint32 kTextOpenDatabase = ProtocolReport::kOpenDatabase;
 } // namespace
 
 CCsvExport::CCsvExport(QString dataFolder, QString referenceFolder, QString language, QLocale locale)
@@ -149,7 +148,7 @@ bool CCsvExport::ExportProtocolsCsv(CAdoDatabase& db, const QString& csvFolder, 
         m_referenceFolder.isEmpty() ? Folders::ReferenceDatabaseFolder() : m_referenceFolder;
     if (!db.IsOpen() || !(m_catalog.IsOpen() || m_catalog.Open(refFolder)) ||
         !ref.Open(refFolder, QStringLiteral("velmor.db"))) {
-        Message(kTextOpenDatabase);
+        Message(TextId::kOpenDatabase);
         return false;
     }
     for (const qint32 id : ids) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/TextIds.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QList>
@@ -66,7 +68,7 @@ struct ProtocolReportData {
 namespace ProtocolReport {
 
 // Error TextIDs of Read.
-inline constexpr qint32 kOpenDatabase = 167;
+inline constexpr qint32 kOpenDatabase = TextId::kOpenDatabase;
 inline constexpr qint32 kRecordNotFound = 168;
 inline constexpr qint32 kRecordUnreadable = 169;
 

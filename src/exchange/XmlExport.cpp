@@ -7,6 +7,7 @@
 #include "platform/Notifier.h"
 #include "store/AdoDatabase.h"
 #include "store/TextFormat.h"
+#include "store/TextIds.h"
 
 #include <QElapsedTimer>
 #include <QLoggingCategory>
@@ -14,7 +15,6 @@
 namespace {
 Q_LOGGING_CATEGORY(lcExport, "v740.exchange.export", QtWarningMsg)
 
-constexpr qint32 kTextOpenDatabase = 167;
 constexpr qint32 kTextRecordNotFound = 168;
 constexpr qint32 kTextRecordUnreadable = 169;
 } // namespace
@@ -55,7 +55,7 @@ bool CXmlExport::Export(CAdoDatabase& db, const QList<qint32>& ids, bool specifi
                         Append append) {
     m_cancelled = false;
     if (!db.IsOpen()) {
-        Message(kTextOpenDatabase);
+        Message(TextId::kOpenDatabase);
         return false;
     }
     QElapsedTimer timer;
@@ -90,7 +90,7 @@ bool CXmlExport::Export(CAdoDatabase& db, const QList<qint32>& ids, bool specifi
         if (!read(db, id, record, failure)) {
             const qint32 cause = db.GetErrorNumber();
             Message(cause == DbError::Busy || cause == DbError::ReadOnly ? cause
-                    : failure == XmlRecords::ReadFailure::NotOpened      ? kTextOpenDatabase
+                    : failure == XmlRecords::ReadFailure::NotOpened      ? TextId::kOpenDatabase
                     : failure == XmlRecords::ReadFailure::NotFound       ? kTextRecordNotFound
                                                                          : kTextRecordUnreadable);
             return false;
@@ -167,7 +167,7 @@ bool CXmlExport::FindProtocolSpecifications(CAdoDatabase& db, const QList<qint32
                                             QList<qint32>& specificationIds) {
     specificationIds.clear();
     if (!db.IsOpen()) {
-        Message(kTextOpenDatabase);
+        Message(TextId::kOpenDatabase);
         return false;
     }
     QStringList names;

@@ -5,6 +5,7 @@
 // TextIDs of the catalogue texts that several windows and workflows show, by name.
 namespace TextId {
 inline constexpr qint32 kEntriesSelected = 139;      // "%d entries selected"
+inline constexpr qint32 kOpenDatabase = 167;         // "Could not open test database!"
 inline constexpr qint32 kEntries = 410;              // "%d entries"
 inline constexpr qint32 kCancel = 4502;              // "Cancel"
 inline constexpr qint32 kExit = 4504;                // "Exit"

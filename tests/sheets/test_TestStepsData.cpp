@@ -9,7 +9,7 @@
 
 namespace {
 
-QString Texts(qint32 id, const QString& fallback) {
+QString StepTexts(qint32 id, const QString& fallback) {
     switch (id) {
     case 12101:
         return QStringLiteral("PE resistance");
@@ -84,7 +84,7 @@ TEST_F(TestStepsDataTest, RowsInTheirThreeBlocksWithTheirDetails) {
              .arg(id));
 
     CTestStepsData data;
-    ASSERT_TRUE(data.Load(db, ref, id, &Texts));
+    ASSERT_TRUE(data.Load(db, ref, id, &StepTexts));
     EXPECT_FALSE(data.partsUsed);
     QStringList keys, texts;
     for (const auto& r : data.rows) {
@@ -124,7 +124,7 @@ TEST_F(TestStepsDataTest, AppliedPartsByGroupWordOrByGroupNumber) {
                         "VALUES (%1, 403, 2, 100, 1, 0)")
              .arg(id));
     CTestStepsData data;
-    ASSERT_TRUE(data.Load(db, ref, id, &Texts));
+    ASSERT_TRUE(data.Load(db, ref, id, &StepTexts));
     ASSERT_EQ(data.rows.size(), 2u);
     EXPECT_TRUE(data.partsUsed);
     EXPECT_EQ(data.rows[0].values.groupMask, 2u);
