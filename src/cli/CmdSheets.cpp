@@ -303,8 +303,10 @@ int EditSpecification(const GlobalOptions& options, CAdoDatabase& db, const Shee
         Err(QStringLiteral("edit: nothing to change"));
         return 0;
     }
-    if (!pages.Save(db)) {
-        Err(QStringLiteral("edit: the test specification could not be saved"));
+    if (const auto result = pages.Save(db); result != CSpecSheetPages::SaveResult::Saved) {
+        Err(result == CSpecSheetPages::SaveResult::ChangedElsewhere
+                ? QStringLiteral("edit: %1").arg(pages.Message())
+                : QStringLiteral("edit: the test specification could not be saved"));
         return 1;
     }
     std::printf("%d\n", a.id);

@@ -2,6 +2,7 @@
 
 #include "sheets/RecordValues.h"
 #include "store/AdoDatabase.h"
+#include "store/RowVersion.h"
 #include "store/TextFormat.h"
 #include "store/TextIds.h"
 #include "views/ClientCheck.h"
@@ -75,6 +76,7 @@ bool CProtocolMasterData::Load(CAdoDatabase& db, qint32 protocolId, const Texts&
             specificationReviewPeriod = months;
     }
     db.CloseRecordset();
+    m_version = RowVersion::Read(db, QStringLiteral("GeraeteTab"), id);
     return true;
 }
 
@@ -157,6 +159,12 @@ CProtocolMasterData::SaveResult CProtocolMasterData::Save(CAdoDatabase& db) {
         m_message = T(TextId::kUpdateNotPossible, "Database error: Update not possible!");
         return SaveResult::DatabaseError;
     }
+    if (RowVersion::Read(db, QStringLiteral("GeraeteTab"), id, true) != m_version) {
+        m_message = T(RowVersion::kChangedElsewhere,
+                      "This record was changed on another workstation after you opened it. Your "
+                      "changes were not saved. Reload it?");
+        return SaveResult::ChangedElsewhere;
+    }
     const Field* client = FindField(QStringLiteral("Client"));
     if (client && client->modified && client->value != m_originalClient) {
         const SaveResult check = CheckClient(db, client->value);
@@ -171,5 +179,6 @@ CProtocolMasterData::SaveResult CProtocolMasterData::Save(CAdoDatabase& db) {
         f.modified = false;
     m_originalClient = client ? client->value : QString();
     m_modified = false;
+    m_version = RowVersion::Read(db, QStringLiteral("GeraeteTab"), id);
     return SaveResult::Saved;
 }

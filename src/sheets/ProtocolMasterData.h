@@ -28,8 +28,9 @@ public:
 
     enum class SaveResult {
         Saved,
-        ClientTaken,  // another device of this name has the client (message set)
-        DatabaseError // the statement or the check failed (message set)
+        ClientTaken,      // another device of this name has the client (message set)
+        ChangedElsewhere, // another workstation changed the protocol since Load (message set)
+        DatabaseError     // the statement or the check failed (message set)
     };
 
     // The editable fields in list order: label TextID, column, maximum characters.
@@ -53,7 +54,9 @@ public:
     QString SaveStatement() const;
 
     // Checks a changed client against the other devices of this name and runs the save in
-    // one transaction, so two windows cannot both take the same device and client.
+    // one transaction, so two windows cannot both take the same device and client. On a
+    // server the protocol must still be as Load read it: a change another workstation
+    // committed meanwhile is never written over.
     SaveResult Save(CAdoDatabase& db);
 
     // The check that the field editor runs before it accepts a new client.
@@ -82,5 +85,6 @@ private:
     Texts m_texts;
     QString m_message;
     QString m_originalClient;
+    QString m_version; // the row's version when it was read (RowVersion)
     bool m_modified = false;
 };

@@ -4,6 +4,7 @@
 #include "sheets/RecordValues.h"
 #include "sheets/TestStepsData.h"
 #include "store/AdoDatabase.h"
+#include "store/RowVersion.h"
 #include "store/TextFormat.h"
 
 #include <cmath>
@@ -207,6 +208,7 @@ bool CSpecSheetPages::Load(CAdoDatabase& db, CAdoDatabase& ref, qint32 specId, c
     }
     db.CloseRecordset();
     ref.CloseRecordset();
+    m_version = RowVersion::Read(db, QStringLiteral("TypenTab"), id);
     return true;
 }
 
@@ -226,7 +228,19 @@ QString CSpecSheetPages::SaveStatement() const {
     return sql + QStringLiteral("CreateDate = Now() WHERE id = %1").arg(id);
 }
 
-bool CSpecSheetPages::Save(CAdoDatabase& db) const {
+CSpecSheetPages::SaveResult CSpecSheetPages::Save(CAdoDatabase& db) {
+    m_message.clear();
     CTransaction transaction(db);
-    return transaction.IsActive() && db.Execute(SaveStatement()) && transaction.Commit();
+    if (!transaction.IsActive())
+        return SaveResult::DatabaseError;
+    if (RowVersion::Read(db, QStringLiteral("TypenTab"), id, true) != m_version) {
+        m_message = T(RowVersion::kChangedElsewhere,
+                      "This record was changed on another workstation after you opened it. Your "
+                      "changes were not saved. Reload it?");
+        return SaveResult::ChangedElsewhere;
+    }
+    if (!db.Execute(SaveStatement()) || !transaction.Commit())
+        return SaveResult::DatabaseError;
+    m_version = RowVersion::Read(db, QStringLiteral("TypenTab"), id);
+    return SaveResult::Saved;
 }

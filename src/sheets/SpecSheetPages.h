@@ -40,7 +40,15 @@ public:
     // protective-measures pages and the marked row of the test sequence, then
     // "CreateDate = Now() WHERE id = %d".
     QString SaveStatement() const;
-    bool Save(CAdoDatabase& db) const;
+    enum class SaveResult {
+        Saved,
+        ChangedElsewhere, // another workstation changed the specification since Load
+        DatabaseError
+    };
+    // Runs the statement in one transaction; on a server only while the specification is
+    // still as Load read it (Message() tells otherwise).
+    SaveResult Save(CAdoDatabase& db);
+    const QString& Message() const { return m_message; }
 
     const Page* FindPage(Role role) const;
 
@@ -51,4 +59,6 @@ public:
 private:
     QString T(qint32 id, const char* fallback = "") const;
     Texts m_texts;
+    QString m_version; // the row's version when it was read (RowVersion)
+    QString m_message;
 };

@@ -3,6 +3,7 @@
 #include "store/pg/PgBackend.h"
 
 #include <QFileInfo>
+#include <gtest/gtest.h>
 
 namespace PgTestServer {
 
@@ -11,6 +12,10 @@ QString Socket() {
     if (socket.isEmpty() || !QFileInfo::exists(socket + QStringLiteral("/.s.PGSQL.5432")))
         return QString();
     return socket;
+}
+
+QString TestName() {
+    return QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
 }
 
 QString SkipReason() {

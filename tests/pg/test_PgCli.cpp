@@ -13,17 +13,13 @@
 
 namespace {
 
-QString TestName() {
-    return QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
 class PgCliTest : public ExchangeFixture {
 protected:
     void SetUp() override {
         if (PgTestServer::Socket().isEmpty())
             GTEST_SKIP() << PgTestServer::SkipReason().toStdString();
         ExchangeFixture::SetUp();
-        conninfo = PgTestServer::FreshDatabase(QStringLiteral("v740cli_") + TestName());
+        conninfo = PgTestServer::FreshDatabase(QStringLiteral("v740cli_") + PgTestServer::TestName());
         ASSERT_FALSE(conninfo.isEmpty());
     }
     ProcessResult Ctl(const QStringList& args) {

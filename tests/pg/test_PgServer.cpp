@@ -1,5 +1,7 @@
 #include "PgTestServer.h"
 
+#include "sheets/ProtocolMasterData.h"
+#include "sheets/SpecSheetPages.h"
 #include "store/AdoDatabase.h"
 #include "store/DataLocation.h"
 #include "store/JetFunctions.h"
@@ -20,10 +22,6 @@
 
 namespace {
 
-QString TestName() {
-    return QString::fromUtf8(::testing::UnitTest::GetInstance()->current_test_info()->name());
-}
-
 // One fresh server database per test, made by server-init's own code; the layer is
 // pointed at it for the test's lifetime.
 class PgServerTest : public ::testing::Test {
@@ -31,7 +29,7 @@ protected:
     void SetUp() override {
         if (PgTestServer::Socket().isEmpty())
             GTEST_SKIP() << PgTestServer::SkipReason().toStdString();
-        conninfo = PgTestServer::FreshDatabase(QStringLiteral("v740_") + TestName());
+        conninfo = PgTestServer::FreshDatabase(QStringLiteral("v740_") + PgTestServer::TestName());
         ASSERT_FALSE(conninfo.isEmpty());
         QString message;
         ASSERT_TRUE(PgSchema::InitServer(conninfo, QStringLiteral("Deutsch"), {}, message))
@@ -455,8 +453,72 @@ TEST_F(PgServerTest, OtherWorkstationsHearOfEachCommittedChange) {
     ASSERT_TRUE(admin.OpenServer(PgTestServer::Maintenance()));
     ASSERT_TRUE(admin.Execute(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE "
                                              "application_name <> 'V740Control' AND datname = '%1'")
-                                  .arg(QStringLiteral("v740_") + TestName().toLower())));
+                                  .arg(QStringLiteral("v740_") + PgTestServer::TestName().toLower())));
     EXPECT_EQ(listener.WaitForChanges(3000), QStringList{QStringLiteral("*")});
     ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name) VALUES ('after')")));
     EXPECT_EQ(listener.WaitForChanges(2000), QStringList{QStringLiteral("typentab")});
+}
+
+TEST_F(PgServerTest, SheetsNeverWriteOverAnotherWorkstationsChange) {
+    using Save = CProtocolMasterData::SaveResult;
+    ASSERT_TRUE(db.Execute(QStringLiteral("INSERT INTO TypenTab (Name, ReviewPeriod) VALUES ('Drill', 12)")));
+    ASSERT_TRUE(
+        db.Execute(QStringLiteral("INSERT INTO GeraeteTab (Device, History, myGUID, SpecificationName, "
+                                  "Client, Comment) VALUES ('Dev', 0, '{G}', 'Drill', 'ACME', 'old')")));
+    qint32 id = 0;
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT id FROM GeraeteTab")));
+    ASSERT_TRUE(db.GetLong(QStringLiteral("id"), id));
+    auto comment = [&] {
+        QString text;
+        EXPECT_TRUE(db.OpenQuery(QStringLiteral("SELECT Comment FROM GeraeteTab WHERE id = %1").arg(id)));
+        if (db.HasRow())
+            db.GetString(QStringLiteral("Comment"), text);
+        return text;
+    };
+
+    // Two workstations open the same protocol; the other one saves first.
+    CProtocolMasterData mine;
+    ASSERT_TRUE(mine.Load(db, id, {}));
+    CAdoDatabase other;
+    ASSERT_TRUE(other.OpenServer(conninfo));
+    CProtocolMasterData theirs;
+    ASSERT_TRUE(theirs.Load(other, id, {}));
+    ASSERT_TRUE(theirs.SetField(QStringLiteral("Comment"), QStringLiteral("theirs")));
+    ASSERT_EQ(theirs.Save(other), Save::Saved) << theirs.Message().toStdString();
+    // Their sheet saves again without reading anew: its own change is no conflict.
+    ASSERT_TRUE(theirs.SetField(QStringLiteral("Comment"), QStringLiteral("theirs, again")));
+    ASSERT_EQ(theirs.Save(other), Save::Saved) << theirs.Message().toStdString();
+
+    ASSERT_TRUE(mine.SetField(QStringLiteral("Comment"), QStringLiteral("mine")));
+    EXPECT_EQ(mine.Save(db), Save::ChangedElsewhere);
+    EXPECT_TRUE(mine.Message().contains(QLatin1String("another workstation")))
+        << mine.Message().toStdString();
+    EXPECT_EQ(comment(), QStringLiteral("theirs, again"));
+
+    // Read again, the change goes through.
+    CProtocolMasterData reloaded;
+    ASSERT_TRUE(reloaded.Load(db, id, {}));
+    ASSERT_TRUE(reloaded.SetField(QStringLiteral("Comment"), QStringLiteral("mine")));
+    EXPECT_EQ(reloaded.Save(db), Save::Saved) << reloaded.Message().toStdString();
+    EXPECT_EQ(comment(), QStringLiteral("mine"));
+
+    // A protocol another workstation deleted is not brought back by a save.
+    ASSERT_TRUE(other.Execute(QStringLiteral("DELETE FROM GeraeteTab WHERE id = %1").arg(id)));
+    ASSERT_TRUE(reloaded.SetField(QStringLiteral("Comment"), QStringLiteral("gone?")));
+    EXPECT_EQ(reloaded.Save(db), Save::ChangedElsewhere);
+
+    // The test specification's sheet checks the same way.
+    qint32 specId = 0;
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT id FROM TypenTab")));
+    ASSERT_TRUE(db.GetLong(QStringLiteral("id"), specId));
+    CAdoDatabase ref;
+    ASSERT_TRUE(ref.Open(QStringLiteral(V740_BIN_DIR), QStringLiteral("velmor.db")));
+    CSpecSheetPages pages;
+    ASSERT_TRUE(pages.Load(db, ref, specId, {}));
+    ASSERT_TRUE(
+        other.Execute(QStringLiteral("UPDATE TypenTab SET Manufacturer = 'ACME' WHERE id = %1").arg(specId)));
+    EXPECT_EQ(pages.Save(db), CSpecSheetPages::SaveResult::ChangedElsewhere);
+    CSpecSheetPages again;
+    ASSERT_TRUE(again.Load(db, ref, specId, {}));
+    EXPECT_EQ(again.Save(db), CSpecSheetPages::SaveResult::Saved);
 }

@@ -9,6 +9,7 @@
 #include "app/ui/CatalogueDialogs.h"
 #include "app/ui/MainFrame.h"
 #include "app/ui/StartupProbe.h"
+#include "app/ui/VELMOR740PCRemoteView.h"
 #include "platform/Notifier.h"
 #include "store/TextFormat.h"
 #include "upgrade/DatabaseBackup.h"
@@ -89,6 +90,7 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
         // takes the new icon at once, and the start is not kept waiting for it.
         QApplication::setWindowIcon(Artwork::AppIcon());
         StartRollingBackup();
+        m_frame->View()->WatchServer();
     });
     return true;
 }

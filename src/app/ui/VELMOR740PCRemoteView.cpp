@@ -1,6 +1,8 @@
 #include "app/ui/VELMOR740PCRemoteView.h"
 
+#include "app/DataDirectories.h"
 #include "app/QtTranslations.h"
+#include "app/ServerChangeWatch.h"
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
 #include "app/ui/Artwork.h"
@@ -9,14 +11,20 @@
 #include "app/ui/DirectoryObjects.h"
 #include "app/ui/MenuDialog.h"
 #include "platform/Notifier.h"
+#include "store/DataLocation.h"
 #include "store/TextFormat.h"
+#include "store/UserSchema.h"
 
+#include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
+#include <QScrollBar>
 #include <QStackedLayout>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeView>
 
 namespace {
@@ -153,6 +161,73 @@ void CVELMOR740PCRemoteView::ReplaceDirectory(DirectoryKind kind, std::unique_pt
     m_list.ReplaceHandler(old, m_objects[size_t(kind)].get());
     if (m_current == old)
         m_current = m_objects[size_t(kind)].get();
+}
+
+void CVELMOR740PCRemoteView::WatchServer() {
+    const QString server = DataLocation::ServerFor(QDir(m_doc.DataFolder()).filePath(UserSchema::FileName()));
+    if (server.isEmpty() || m_watch)
+        return;
+    m_watch = new CServerChangeWatch(this);
+    // Several commits in a row (an import on another workstation) reload once.
+    m_reloadTimer = new QTimer(this);
+    m_reloadTimer->setSingleShot(true);
+    connect(m_reloadTimer, &QTimer::timeout, this, &CVELMOR740PCRemoteView::ReloadShownList);
+    connect(m_watch, &CServerChangeWatch::changed, this, &CVELMOR740PCRemoteView::OnServerChanged);
+    m_watch->Start(server);
+}
+
+bool CVELMOR740PCRemoteView::IsWatchingServer() const {
+    return m_watch && m_watch->IsListening();
+}
+
+void CVELMOR740PCRemoteView::OnServerChanged(const QStringList& tables) {
+    if (CServerChangeWatch::ConcernsDirectories(tables) && !m_reloadTimer->isActive())
+        m_reloadTimer->start(150);
+}
+
+void CVELMOR740PCRemoteView::ReloadShownList() {
+    auto* directory = dynamic_cast<CDataDirectory*>(m_current);
+    if (!directory)
+        return; // the catalogue and the tester pages show nothing of the database
+    // Not under a dialog, a menu or a running transfer: their rows must stay as they were
+    // picked. The reload waits until they are gone.
+    if (m_locked || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        m_reloadTimer->start(500);
+        return;
+    }
+    QList<qint32> selected;
+    for (int row : m_list.SelectedRows())
+        selected << m_list.Record(row)->recordId;
+    QAbstractItemView* view = ActiveList();
+    const QModelIndex currentIndex = view->currentIndex();
+    const qint32 currentId = currentIndex.isValid() ? m_list.Record(currentIndex.row())->recordId : 0;
+    const int scroll = view->verticalScrollBar()->value();
+    const bool hadFocus = view->hasFocus();
+
+    if (m_state.historyShown && directory->Kind() == DirectoryRecords::Kind::Protocols) {
+        if (auto* rows = dynamic_cast<CDataTable*>(&Directory(DirectoryKind::GeraetTable)))
+            rows->ShowHistory(*this, m_doc, 0);
+    } else {
+        directory->DoDoubleClickFunction(*this, m_doc);
+    }
+
+    QList<int> rows;
+    for (qint32 id : selected)
+        if (const int row = m_list.FindRecord(id); row >= 0)
+            rows << row;
+    if (!rows.isEmpty()) {
+        m_list.ReplaceSelection(rows);
+        const int current = m_list.FindRecord(currentId);
+        if (current >= 0)
+            m_list.Selection()->setCurrentIndex(m_list.index(current, 0), QItemSelectionModel::NoUpdate);
+    }
+    view = ActiveList();
+    view->verticalScrollBar()->setValue(scroll);
+    if (hadFocus)
+        view->setFocus();
+    if (m_list.SelectedCount() == 0)
+        EmptyClick();
+    RedrawAll();
 }
 
 void CVELMOR740PCRemoteView::OnModeChanged() {

@@ -11,7 +11,9 @@ class QAbstractItemView;
 class QDialog;
 class QListView;
 class QStackedLayout;
+class QTimer;
 class QTreeView;
+class CServerChangeWatch;
 
 // The main view: one list that shows the content of one directory object at a time and
 // forwards every click, double-click, key and command to the directory objects.
@@ -54,6 +56,12 @@ public:
     void SetTransferDialog(QDialog* dialog) { m_transferDialog = dialog; }
     bool IsMainWindowLocked() const { return m_locked; }
 
+    // With the user database on a server: follows the changes other workstations commit,
+    // reloading the data directory or history list shown (selection and scroll position
+    // kept) once no dialog, menu or transfer is in the way. Nothing with a local file.
+    void WatchServer();
+    bool IsWatchingServer() const;
+
     // Commands, also reachable from the frame.
     bool CanBack() const;
     bool CanFilter() const;
@@ -92,6 +100,8 @@ private:
     void ActionOnSelection();
     bool HandleKey(QKeyEvent* key);
     bool HandleMouse(QAbstractItemView* list, QMouseEvent* mouse);
+    void OnServerChanged(const QStringList& tables);
+    void ReloadShownList();
 
     CVELMOR740PCRemoteDoc& m_doc;
     CDirectoryList m_list;
@@ -105,4 +115,6 @@ private:
     QTreeView* m_reportList = nullptr;
     QPointer<QDialog> m_transferDialog;
     bool m_locked = false;
+    CServerChangeWatch* m_watch = nullptr;
+    QTimer* m_reloadTimer = nullptr;
 };

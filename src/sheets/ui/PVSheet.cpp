@@ -19,29 +19,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-namespace {
-
-CSpecSheetPages::Texts DocTexts(CVELMOR740PCRemoteDoc& doc) {
-    return [&doc](qint32 id, const QString& fallback) { return doc.Text(id, fallback); };
-}
-
-QTreeWidget* NewList(QWidget* parent) {
-    auto* list = new QTreeWidget(parent);
-    list->setRootIsDecorated(false);
-    list->setAllColumnsShowFocus(true);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
-    // Room above capitals, so that the accents of "Ö" or "Č" are not cut off.
-    list->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: 2px; padding-bottom: 1px; }"));
-    return list;
-}
-
-} // namespace
-
 CPagePVParams::CPagePVParams(CVELMOR740PCRemoteDoc& doc, CSpecSheetPages::Page& page, bool& changed,
                              QWidget* parent)
     : QWidget(parent), m_doc(doc), m_page(page), m_changed(changed) {
     auto* layout = new QVBoxLayout(this);
-    m_list = NewList(this);
+    m_list = SheetSupport::NewList(this);
     m_list->setColumnCount(3);
     m_list->setHeaderHidden(true);
     m_list->setColumnWidth(0, 15);
@@ -116,10 +98,10 @@ CPageTestSteps::CPageTestSteps(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidge
     CAdoDatabase db, ref;
     if (db.Open(doc.DataFolder(), UserSchema::FileName()) &&
         ref.Open(Folders::ReferenceDatabaseFolder(), QStringLiteral("velmor.db")))
-        m_data.Load(db, ref, specId, DocTexts(doc)); // a failed read keeps the rows read so far
+        m_data.Load(db, ref, specId, SheetSupport::DocTexts(doc)); // a failed read keeps the rows read so far
 
     auto* layout = new QVBoxLayout(this);
-    m_list = NewList(this);
+    m_list = SheetSupport::NewList(this);
     QStringList heads{doc.Text(30820, QStringLiteral("No.")), doc.Text(30821, QStringLiteral("Measurement"))};
     if (m_data.partsUsed)
         heads << doc.Text(10342, QStringLiteral("AP"));
@@ -178,7 +160,7 @@ CPVSheet::CPVSheet(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) :
     CAdoDatabase db, ref;
     m_loaded = db.Open(doc.DataFolder(), UserSchema::FileName()) &&
                ref.Open(Folders::ReferenceDatabaseFolder(), QStringLiteral("velmor.db")) &&
-               m_pages.Load(db, ref, specId, DocTexts(doc));
+               m_pages.Load(db, ref, specId, SheetSupport::DocTexts(doc));
     setWindowTitle(m_pages.name);
     auto* layout = new QVBoxLayout(this);
     m_tabs = new QTabWidget(this);
@@ -211,11 +193,15 @@ bool CPVSheet::SaveAfterOk() {
     if (!SheetSupport::ConfirmSave(m_doc))
         return false;
     CAdoDatabase db;
-    if (!db.Open(m_doc.DataFolder(), UserSchema::FileName()) || !m_pages.Save(db)) {
+    if (!db.Open(m_doc.DataFolder(), UserSchema::FileName())) {
         SheetSupport::ShowFailure(m_doc);
         return false;
     }
-    return true;
+    const CSpecSheetPages::SaveResult result = m_pages.Save(db);
+    m_changedElsewhere = result == CSpecSheetPages::SaveResult::ChangedElsewhere;
+    if (result == CSpecSheetPages::SaveResult::DatabaseError)
+        SheetSupport::ShowFailure(m_doc);
+    return result == CSpecSheetPages::SaveResult::Saved;
 }
 
 bool CPVSheet::Run(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent) {

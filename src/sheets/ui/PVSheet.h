@@ -82,6 +82,9 @@ public:
 
     // Asks text 100 and saves after OK with a change; true when saved.
     bool SaveAfterOk();
+    // The last save was refused: another workstation changed the record meanwhile.
+    bool ChangedElsewhere() const { return m_changedElsewhere; }
+    QString FailureMessage() const { return m_pages.Message(); }
     static bool Run(CVELMOR740PCRemoteDoc& doc, qint32 specId, QWidget* parent);
 
 private:
@@ -90,4 +93,5 @@ private:
     QTabWidget* m_tabs = nullptr;
     bool m_changed = false;
     bool m_loaded = false;
+    bool m_changedElsewhere = false;
 };

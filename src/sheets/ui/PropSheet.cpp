@@ -34,18 +34,9 @@ QString Line(const QString& label, const QString& value) {
     return FormatText(QStringLiteral("%s: %s"), label, value);
 }
 
-CProtocolMeasurements::Texts DocTexts(CVELMOR740PCRemoteDoc& doc) {
-    return [&doc](qint32 id, const QString& fallback) { return doc.Text(id, fallback); };
-}
-
 QTreeWidget* NewList(QWidget* parent) {
-    auto* list = new QTreeWidget(parent);
-    list->setRootIsDecorated(false);
-    list->setAllColumnsShowFocus(true);
-    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    QTreeWidget* list = SheetSupport::NewList(parent);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    // Room above capitals, so that the accents of "Ö" or "Č" are not cut off.
-    list->setStyleSheet(QStringLiteral("QTreeView::item { padding-top: 2px; padding-bottom: 1px; }"));
     return list;
 }
 
@@ -246,7 +237,8 @@ CPropPageMessungen::CPropPageMessungen(CVELMOR740PCRemoteDoc& doc, qint32 protoc
     : QWidget(parent), m_doc(doc) {
     CAdoDatabase db, ref;
     if (OpenDatabases(doc, db, ref))
-        m_data.Load(db, ref, protocolId, mode, DocTexts(doc)); // a failed read keeps the rows so far
+        m_data.Load(db, ref, protocolId, mode,
+                    SheetSupport::DocTexts(doc)); // a failed read keeps the rows so far
 
     auto* layout = new QVBoxLayout(this);
     m_status = new QLabel(m_data.specificationMissing ? m_data.message : m_data.statusLine, this);
@@ -332,7 +324,7 @@ CPropPageTyp::CPropPageTyp(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidge
     : QWidget(parent), m_doc(doc) {
     CAdoDatabase db, ref;
     if (OpenDatabases(doc, db, ref))
-        m_data.Load(db, ref, protocolId, DocTexts(doc));
+        m_data.Load(db, ref, protocolId, SheetSupport::DocTexts(doc));
     auto* layout = new QVBoxLayout(this);
     if (m_data.specificationMissing) {
         auto* message = new QLabel(m_data.message, this);
@@ -430,12 +422,15 @@ bool CPropSheet::SaveAfterOk() {
     if (!SheetSupport::ConfirmSave(m_doc))
         return false;
     CAdoDatabase db;
-    if (!db.Open(m_doc.DataFolder(), UserSchema::FileName()) ||
-        m_data.Save(db) != CProtocolMasterData::SaveResult::Saved) {
-        SheetSupport::ShowFailure(m_doc, m_data.Message());
+    if (!db.Open(m_doc.DataFolder(), UserSchema::FileName())) {
+        SheetSupport::ShowFailure(m_doc);
         return false;
     }
-    return true;
+    const CProtocolMasterData::SaveResult result = m_data.Save(db);
+    m_changedElsewhere = result == CProtocolMasterData::SaveResult::ChangedElsewhere;
+    if (result != CProtocolMasterData::SaveResult::Saved && !m_changedElsewhere)
+        SheetSupport::ShowFailure(m_doc, m_data.Message());
+    return result == CProtocolMasterData::SaveResult::Saved;
 }
 
 bool CPropSheet::Run(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* parent) {

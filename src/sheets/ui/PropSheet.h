@@ -139,6 +139,9 @@ public:
     static bool Run(CVELMOR740PCRemoteDoc& doc, qint32 protocolId, QWidget* parent);
     // The save after OK (asks text 100 first); true when saved.
     bool SaveAfterOk();
+    // The last save was refused: another workstation changed the record meanwhile.
+    bool ChangedElsewhere() const { return m_changedElsewhere; }
+    QString FailureMessage() const { return m_data.Message(); }
 
 private:
     CVELMOR740PCRemoteDoc& m_doc;
@@ -148,5 +151,6 @@ private:
     CPropPageMessungen* m_results = nullptr;
     CPropPageMessungen* m_firstValues = nullptr;
     CPropPageTyp* m_specification = nullptr;
+    bool m_changedElsewhere = false;
     bool m_loaded = false;
 };

@@ -1,0 +1,157 @@
+// The program's window with its user database on the server: what other workstations
+// commit shows in the list that is open.
+#include "PgTestServer.h"
+
+#include "app/BaseClass.h"
+#include "app/DataDirectories.h"
+#include "app/VELMOR740PCRemoteDoc.h"
+#include "app/WindowMessages.h"
+#include "app/ui/MainFrame.h"
+#include "app/ui/VELMOR740PCRemoteView.h"
+#include "exchange/ExchangeFixture.h"
+#include "platform/ProfileFile.h"
+#include "store/DataLocation.h"
+#include "store/UserSchema.h"
+#include "store/pg/PgSchema.h"
+
+#include <QAbstractItemView>
+#include <QDialog>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+class PgWindowTest : public ExchangeFixture {
+protected:
+    void SetUp() override {
+        if (PgTestServer::Socket().isEmpty())
+            GTEST_SKIP() << PgTestServer::SkipReason().toStdString();
+        ExchangeFixture::SetUp();
+        conninfo = PgTestServer::FreshDatabase(QStringLiteral("v740ui_") + PgTestServer::TestName());
+        ASSERT_FALSE(conninfo.isEmpty());
+        QString message;
+        ASSERT_TRUE(PgSchema::InitServer(conninfo, QStringLiteral("English"), {}, message))
+            << message.toStdString();
+        local = dir.filePath(QStringLiteral("common/VELMOR 740ST - Roziraz Uvurad"));
+        ASSERT_TRUE(QDir().mkpath(local));
+        qputenv("VELMOR_COMMON_APPDATA", dir.filePath(QStringLiteral("common")).toUtf8());
+        qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
+        ASSERT_TRUE(UserSchema::CreateUserDatabase(local, QStringLiteral("3.2")));
+        CProfileFile ini(local + QStringLiteral("/V740Control.ini"));
+        ASSERT_TRUE(
+            ini.WriteString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"), QStringLiteral("English")));
+        DataLocation::SetServer(conninfo);
+    }
+    void TearDown() override { DataLocation::SetServer(QString()); }
+
+    // Another workstation imports these devices' protocols (one document, one import).
+    void OtherWorkstationImports(const QStringList& devices, const QString& date) {
+        std::vector<XmlProtocolRecord> protocols;
+        for (const QString& d : devices)
+            protocols.push_back(MakeProtocol(d, QStringLiteral("ACME"), QStringLiteral("{G-%1}").arg(d),
+                                             QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"), date));
+        const QString folder = dir.filePath(QStringLiteral("usb-%1").arg(++documents));
+        ASSERT_TRUE(QDir().mkpath(folder));
+        WriteDocument(
+            folder + QStringLiteral("/PV.xml"),
+            SpecificationDocument({MakeSpecification(QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"))}));
+        WriteDocument(folder + QStringLiteral("/GP.xml"), ProtocolDocument(protocols));
+        if (documents == 1) {
+            ASSERT_TRUE(ImportAll(folder, false, local));
+        }
+        ASSERT_TRUE(ImportAll(folder, true, local));
+    }
+    QStringList Devices(CDirectoryList& list) {
+        QStringList devices;
+        for (int row = 0; row < list.ItemCount(); ++row)
+            devices << list.ItemText(row, 0);
+        return devices;
+    }
+    int RowOf(CDirectoryList& list, const QString& device) { return int(Devices(list).indexOf(device)); }
+    QStringList SelectedDevices(CDirectoryList& list) {
+        QStringList devices;
+        for (int row : list.SelectedRows())
+            devices << list.ItemText(row, 0);
+        return devices;
+    }
+
+    QString conninfo;
+    QString local;
+    int documents = 0;
+};
+
+} // namespace
+
+TEST_F(PgWindowTest, TheOpenListFollowsAnotherWorkstationsImportKeepingTheSelection) {
+    OtherWorkstationImports({QStringLiteral("Alpha"), QStringLiteral("Bravo"), QStringLiteral("Delta")},
+                            QStringLiteral("05.03.2009"));
+    CWindowMessages messages;
+    CVELMOR740PCRemoteDoc doc;
+    doc.SetMessages(&messages);
+    ASSERT_TRUE(doc.OnNewDocument()) << notes.recorder.messages.join(QLatin1Char('|')).toStdString();
+    CMainFrame frame(doc, messages);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    CVELMOR740PCRemoteView& view = *frame.View();
+    view.WatchServer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.IsWatchingServer(); }, 5000));
+
+    view.Directory(DirectoryKind::GeraeteObject).DoDoubleClickFunction(view, doc);
+    CDirectoryList& list = view.List();
+    ASSERT_EQ(list.ItemCount(), 3);
+    // Bravo and Delta selected.
+    list.ReplaceSelection({RowOf(list, QStringLiteral("Bravo")), RowOf(list, QStringLiteral("Delta"))});
+    QStringList picked = SelectedDevices(list);
+    picked.sort();
+    ASSERT_EQ(picked, (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
+
+    // A new device: the list shows it within a second or so, and the rows picked stay
+    // picked, with the information pane telling of both.
+    OtherWorkstationImports({QStringLiteral("Charlie")}, QStringLiteral("06.03.2009"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.ItemCount() == 4; }, 3000)) << list.ItemCount();
+    EXPECT_TRUE(Devices(list).contains(QStringLiteral("Charlie")));
+    picked = SelectedDevices(list);
+    picked.sort();
+    EXPECT_EQ(picked, (QStringList{QStringLiteral("Bravo"), QStringLiteral("Delta")}));
+    EXPECT_TRUE(doc.InfoPane().actionEnabled);
+
+    // While a transfer holds the window, the list stays as it is; it follows afterwards.
+    view.LockMainWindow();
+    OtherWorkstationImports({QStringLiteral("Echo")}, QStringLiteral("07.03.2009"));
+    QTest::qWait(1500);
+    EXPECT_EQ(list.ItemCount(), 4);
+    view.UnlockMainWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.ItemCount() == 5; }, 3000)) << list.ItemCount();
+
+    // The catalogue shows nothing of the database and is left alone.
+    view.RootObject().DoDoubleClickFunction(view, doc);
+    OtherWorkstationImports({QStringLiteral("Foxtrot")}, QStringLiteral("08.03.2009"));
+    QTest::qWait(800);
+    EXPECT_EQ(list.ItemCount(), 6) << "the catalogue's six entries";
+}
+
+TEST_F(PgWindowTest, AHistoryListFollowsANewTestOfItsDevice) {
+    OtherWorkstationImports({QStringLiteral("Alpha")}, QStringLiteral("05.03.2009"));
+    CWindowMessages messages;
+    CVELMOR740PCRemoteDoc doc;
+    doc.SetMessages(&messages);
+    ASSERT_TRUE(doc.OnNewDocument());
+    CMainFrame frame(doc, messages);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    CVELMOR740PCRemoteView& view = *frame.View();
+    view.WatchServer();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.IsWatchingServer(); }, 5000));
+    view.Directory(DirectoryKind::GeraeteObject).DoDoubleClickFunction(view, doc);
+    CDirectoryList& list = view.List();
+    ASSERT_EQ(list.ItemCount(), 1);
+    list.SelectRow(0);
+    auto& rows = dynamic_cast<CDataTable&>(view.Directory(DirectoryKind::GeraetTable));
+    rows.ShowHistory(view, doc, list.Record(0)->recordId);
+    ASSERT_TRUE(view.State().historyShown);
+    ASSERT_EQ(list.ItemCount(), 1);
+
+    OtherWorkstationImports({QStringLiteral("Alpha")}, QStringLiteral("09.03.2009"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return list.ItemCount() == 2; }, 3000)) << list.ItemCount();
+    EXPECT_TRUE(view.State().historyShown);
+}
