@@ -6,6 +6,7 @@
 #include "platform/RegistrySettings.h"
 #include "platform/UserName.h"
 #include "store/AdoDatabase.h"
+#include "store/DataLocation.h"
 #include "store/TextFormat.h"
 #include "store/UserSchema.h"
 #include "store/UserSetUpInfo.h"
@@ -35,7 +36,12 @@ bool CVELMOR740PCRemoteDoc::OnNewDocument() {
     ReadRegistry();
     if (!ResolveFolders())
         return false;
-    if (m_ExternalPathEnable != 0 && !TakeLock())
+    // With the user database on a server the shared folder only holds the settings: the
+    // server keeps several workstations apart record by record, so the folder's one-user
+    // lock is not taken.
+    const bool onServer =
+        !DataLocation::ServerFor(m_DataFolder + QLatin1Char('/') + UserSchema::FileName()).isEmpty();
+    if (m_ExternalPathEnable != 0 && !onServer && !TakeLock())
         return false;
     if (m_ExternalPathEnable == 0)
         TakeLocalLock();

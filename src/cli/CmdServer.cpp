@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 
+#include "platform/RegistrySettings.h"
 #include "store/AdoDatabase.h"
 #include "store/DataLocation.h"
 #include "store/NameOrder.h"
@@ -8,6 +9,7 @@
 #include "store/pg/Migrate.h"
 #include "store/pg/PgBackend.h"
 #include "store/pg/PgSchema.h"
+#include "upgrade/ServerSetup.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -103,6 +105,83 @@ int CmdMigrate(const GlobalOptions& options, const QStringList& args) {
         std::printf("  %s\n", line.toLocal8Bit().constData());
     return 0;
 }
+
+// The workstation's choice of database, as the connection dialog keeps it: tested first.
+int CmdServerUse(const GlobalOptions&, const QStringList& args) {
+    if (args.size() != 1) {
+        Err(QStringLiteral("server-use: say CONNINFO, or --file for the data folder's database file"));
+        return 2;
+    }
+    QString problem;
+    if (args[0] == QLatin1String("--file")) {
+        if (!CRegistrySettings::WriteDatabaseServer(QString(), &problem)) {
+            Err(QStringLiteral("server-use: %1").arg(problem));
+            return 1;
+        }
+        std::printf("the user database is the data folder's file\n");
+        return 0;
+    }
+    const QString conninfo = args[0];
+    const QString refusal = CPgBackend::CheckConninfo(conninfo);
+    if (!refusal.isEmpty()) {
+        Err(QStringLiteral("server-use: %1").arg(refusal));
+        return 2;
+    }
+    const ServerSetup::Check check = ServerSetup::Test(conninfo);
+    if (!check.ok) {
+        Err(QStringLiteral("server-use: %1 was not kept: %2")
+                .arg(CPgBackend::Describe(conninfo), check.message));
+        return 1;
+    }
+    if (!CRegistrySettings::WriteDatabaseServer(conninfo, &problem)) {
+        Err(QStringLiteral("server-use: %1").arg(problem));
+        return 1;
+    }
+    std::printf("%s\tschema %s\n", CPgBackend::Describe(conninfo).toLocal8Bit().constData(),
+                check.version.toLocal8Bit().constData());
+    return 0;
+}
+
+// The server's certificate, taken once as the trusted root for that server.
+int CmdServerCert(const GlobalOptions&, const QStringList& args) {
+    if (args.size() != 1 && !(args.size() == 2 && args[1] == QLatin1String("--yes"))) {
+        Err(QStringLiteral("server-cert: say HOST[:PORT] [--yes]"));
+        return 2;
+    }
+    const QString host = args[0].section(QLatin1Char(':'), 0, 0);
+    const QString port = args[0].section(QLatin1Char(':'), 1);
+    const ServerSetup::Certificate c = ServerSetup::Fetch(host, port);
+    if (!c.ok) {
+        Err(QStringLiteral("server-cert: %1").arg(c.message));
+        return 1;
+    }
+    std::printf("%s\t%s\n", c.subject.toLocal8Bit().constData(), c.fingerprint.toLocal8Bit().constData());
+    if (args.size() != 2) {
+        Err(QStringLiteral(
+            "server-cert: compare the fingerprint with the server's, then run again with --yes"));
+        return 1;
+    }
+    QString message;
+    const QString path = ServerSetup::Trust(c, host, message);
+    if (path.isEmpty()) {
+        Err(QStringLiteral("server-cert: %1").arg(message));
+        return 1;
+    }
+    std::printf("%s\n", path.toLocal8Bit().constData());
+    return 0;
+}
+
+const CommandRegistration kServerUse(
+    "server-use",
+    "server-use CONNINFO | --file   keep a tested server (or the data folder's file) as this workstation's "
+    "user database",
+    CmdServerUse);
+
+const CommandRegistration kServerCert(
+    "server-cert",
+    "server-cert HOST[:PORT] [--yes]   show the server's certificate; with --yes keep it as that server's "
+    "trusted root (sslrootcert)",
+    CmdServerCert);
 
 const CommandRegistration kMigrate(
     "migrate",

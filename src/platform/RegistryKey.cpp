@@ -199,6 +199,14 @@ bool CRegistryKey::SetDword(const QString& name, quint32 value, int* error) {
     return Save(error);
 }
 
+bool CRegistryKey::DeleteValue(const QString& name, int* error) {
+    if (!m_values.contains(name.toLower()))
+        return true;
+    m_values.remove(name.toLower());
+    m_names.remove(name.toLower());
+    return Save(error);
+}
+
 bool CRegistryKey::SetSz(const QString& name, const QString& value, int* error) {
     Value v;
     v.type = Type::Sz;

@@ -27,6 +27,8 @@ public:
 
     bool SetDword(const QString& name, quint32 value, int* error);
     bool SetSz(const QString& name, const QString& value, int* error);
+    // Removes a value; removing a missing one succeeds.
+    bool DeleteValue(const QString& name, int* error);
 
     // The system's text for an error of this class, with its line break.
     static QString ErrorText(int error);

@@ -9,6 +9,7 @@ namespace {
 const QString kExternalPathEnable = QStringLiteral("ExternalPathEnable");
 const QString kExternalDataPath = QStringLiteral("ExternalDataPath");
 const QString kComment = QStringLiteral("Comment");
+const QString kDatabaseServer = QStringLiteral("DatabaseServer");
 
 // Reader buffers in bytes of UTF-16, the terminator included.
 constexpr int BufferBytes(int chars) {
@@ -58,6 +59,15 @@ CRegistrySettings CRegistrySettings::Read(QString* problem, int* error, bool* op
         return settings;
     }
     settings.externalPathEnable = enable;
+    CRegistryKey::Type serverType = CRegistryKey::Type::Sz;
+    if (key.HasValue(kDatabaseServer, &serverType) && serverType == CRegistryKey::Type::Sz) {
+        QString server;
+        if (!key.QuerySz(kDatabaseServer, server, BufferBytes(kMaxServerChars), error)) {
+            *problem = QStringLiteral("Error Registry Read DatabaseServer");
+            return settings;
+        }
+        settings.databaseServer = server.trimmed();
+    }
     // The comment is never used; only a text too long for its buffer counts.
     CRegistryKey::Type type = CRegistryKey::Type::Sz;
     QString comment;
@@ -65,4 +75,37 @@ CRegistrySettings CRegistrySettings::Read(QString* problem, int* error, bool* op
         !key.QuerySz(kComment, comment, BufferBytes(kMaxCommentChars), error))
         *problem = QStringLiteral("Error Registry Read Comment");
     return settings;
+}
+
+QString CRegistrySettings::ReadDatabaseServer() {
+    CRegistryKey key;
+    int error = 0;
+    bool created = false;
+    CRegistryKey::Type type = CRegistryKey::Type::Sz;
+    QString server;
+    if (!key.Open(false, &created, &error) || !key.HasValue(kDatabaseServer, &type) ||
+        type != CRegistryKey::Type::Sz ||
+        !key.QuerySz(kDatabaseServer, server, BufferBytes(kMaxServerChars), &error))
+        return QString();
+    return server.trimmed();
+}
+
+bool CRegistrySettings::WriteDatabaseServer(const QString& conninfo, QString* problem) {
+    problem->clear();
+    const QString value = conninfo.trimmed();
+    if (value.size() > kMaxServerChars) {
+        *problem = QStringLiteral("The connection string is longer than %1 characters").arg(kMaxServerChars);
+        return false;
+    }
+    CRegistryKey key;
+    int error = 0;
+    bool created = false;
+    if (!key.Open(true, &created, &error) || (created && !WriteDefaults(key, &error).isEmpty()) ||
+        !(value.isEmpty() ? key.DeleteValue(kDatabaseServer, &error)
+                          : key.SetSz(kDatabaseServer, value, &error))) {
+        *problem = QStringLiteral("Error Registry Write DatabaseServer: ") +
+                   CRegistryKey::ErrorText(error).trimmed();
+        return false;
+    }
+    return true;
 }

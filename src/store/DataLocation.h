@@ -10,7 +10,11 @@ namespace DataLocation {
 
 // The server given to this process (v740ctl --server); empty: VELMOR_DATABASE decides.
 void SetServer(const QString& conninfo);
-// The server connection string in force, or empty for the data folder's file.
+// Forgets what SetServer set: VELMOR_DATABASE and the registry key decide again.
+void ResetServer();
+// The server connection string in force, or empty for the data folder's file: the one set
+// for the process, else VELMOR_DATABASE when it is set (empty: the file), else the
+// registry key's DatabaseServer (the connection dialog's choice).
 QString Server();
 // The server that stands in for the database file at path: only the user database moves
 // to the server, the reference database stays a local file.

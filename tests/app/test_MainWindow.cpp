@@ -200,8 +200,9 @@ private slots:
         QStringList file;
         for (QAction* a : menus[0]->menu()->actions())
             file << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        QCOMPARE(file, (QStringList{QStringLiteral("Druckereinrichtung..."), QStringLiteral("-"),
-                                    QStringLiteral("Beenden")}));
+        QCOMPARE(file,
+                 (QStringList{QStringLiteral("Druckereinrichtung..."), QStringLiteral("Datenbankserver..."),
+                              QStringLiteral("-"), QStringLiteral("Beenden")}));
         QStringList languages;
         for (QAction* a : menus[1]->menu()->actions())
             if (a->isCheckable())

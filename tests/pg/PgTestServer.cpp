@@ -2,6 +2,7 @@
 
 #include "store/pg/PgBackend.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
 
@@ -12,6 +13,13 @@ QString Socket() {
     if (socket.isEmpty() || !QFileInfo::exists(socket + QStringLiteral("/.s.PGSQL.5432")))
         return QString();
     return socket;
+}
+
+QString TlsFolder() {
+    const QString socket = qEnvironmentVariable("VELMOR_PG_TEST_SOCKET");
+    if (socket.isEmpty())
+        return QString();
+    return QFileInfo(socket).dir().path() + QStringLiteral("-tls");
 }
 
 QString TestName() {

@@ -164,3 +164,49 @@ TEST_F(PgCliTest, PermidorReportsTheServersVersionAndLeavesAnotherVersionAlone) 
     EXPECT_TRUE(r.err.contains(QLatin1String("left unchanged"))) << r.err.toStdString();
     EXPECT_EQ(ServerCount(QStringLiteral("SELECT COUNT(*) AS n FROM VersionTab")), rows);
 }
+
+TEST_F(PgCliTest, TheWorkstationKeepsATestedServerInItsRegistryKey) {
+    QTemporaryDir machine;
+    const QStringList env{QStringLiteral("XDG_CONFIG_HOME=") + machine.filePath(QStringLiteral("config"))};
+    auto ctl = [&](const QStringList& args, const QStringList& more = {}) {
+        return RunProgram(QStringLiteral("v740ctl"),
+                          QStringList{QStringLiteral("--lang"), QStringLiteral("English"),
+                                      QStringLiteral("--data"), DataDir()} +
+                              args,
+                          env + more);
+    };
+    const QString key = machine.filePath(QStringLiteral("config/VELMOR 740ST - Roziraz Uvurad/registry"));
+    // A database without the schema is not kept.
+    ProcessResult r = ctl({"server-use", conninfo});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("server-init"))) << r.err.toStdString();
+    EXPECT_FALSE(QString::fromUtf8(ReadFile(key)).contains(QLatin1String("DatabaseServer")));
+    EXPECT_EQ(ctl({"server-use", conninfo + " password=x"}).exitCode, 2);
+
+    ASSERT_EQ(Ctl({"server-init", conninfo}).exitCode, 0);
+    r = ctl({"server-use", conninfo});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QStringLiteral("schema ") + UserSchema::CurrentVersion()))
+        << r.out.toStdString();
+    EXPECT_TRUE(QString::fromUtf8(ReadFile(key)).contains(QLatin1String("DatabaseServer=REG_SZ:")));
+
+    // Every command now works on the server without being told, unless VELMOR_DATABASE
+    // says otherwise (empty: the data folder's file).
+    const auto spec = MakeSpecification(QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"));
+    const QString usb = dir.filePath(QStringLiteral("usb"));
+    ASSERT_TRUE(QDir().mkpath(usb + QStringLiteral("/XmlData")));
+    WriteDocument(usb + QStringLiteral("/XmlData/PV.xml"), SpecificationDocument({spec}));
+    r = ctl({"import", "--source", "drive", "--path", usb, "--kind", "specs", "--all"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(ServerCount(QStringLiteral("SELECT COUNT(*) AS n FROM TypenTab")), 1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM TypenTab")), 0);
+    r = ctl({"list", "--kind", "specs"}, {QStringLiteral("VELMOR_DATABASE=")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.trimmed().isEmpty()) << r.out.toStdString();
+
+    r = ctl({"server-use", "--file"});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_FALSE(QString::fromUtf8(ReadFile(key)).contains(QLatin1String("DatabaseServer")));
+    r = ctl({"list", "--kind", "specs"});
+    EXPECT_TRUE(r.out.trimmed().isEmpty()) << r.out.toStdString();
+}

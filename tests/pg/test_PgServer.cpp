@@ -38,7 +38,7 @@ protected:
         ASSERT_TRUE(db.Open(dir.path(), UserSchema::FileName()));
         notes.recorder.Clear();
     }
-    void TearDown() override { DataLocation::SetServer(QString()); }
+    void TearDown() override { DataLocation::ResetServer(); }
 
     QTemporaryDir dir;
     CNotifierScope notes;

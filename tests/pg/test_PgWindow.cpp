@@ -7,15 +7,22 @@
 #include "app/VELMOR740PCRemoteDoc.h"
 #include "app/WindowMessages.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/ServerDlg.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "exchange/ExchangeFixture.h"
 #include "platform/ProfileFile.h"
+#include "platform/RegistrySettings.h"
 #include "store/DataLocation.h"
 #include "store/UserSchema.h"
 #include "store/pg/PgSchema.h"
+#include "upgrade/ServerSetup.h"
 
 #include <QAbstractItemView>
+#include <QComboBox>
 #include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -42,7 +49,7 @@ protected:
             ini.WriteString(QStringLiteral("Ansicht"), QStringLiteral("Sprache"), QStringLiteral("English")));
         DataLocation::SetServer(conninfo);
     }
-    void TearDown() override { DataLocation::SetServer(QString()); }
+    void TearDown() override { DataLocation::ResetServer(); }
 
     // Another workstation imports these devices' protocols (one document, one import).
     void OtherWorkstationImports(const QStringList& devices, const QString& date) {
@@ -154,4 +161,81 @@ TEST_F(PgWindowTest, AHistoryListFollowsANewTestOfItsDevice) {
     OtherWorkstationImports({QStringLiteral("Alpha")}, QStringLiteral("09.03.2009"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return list.ItemCount() == 2; }, 3000)) << list.ItemCount();
     EXPECT_TRUE(view.State().historyShown);
+}
+
+TEST_F(PgWindowTest, TheConnectionDialogKeepsOnlyATestedServer) {
+    DataLocation::ResetServer(); // this workstation starts on its file
+    CWindowMessages messages;
+    CVELMOR740PCRemoteDoc doc;
+    doc.SetMessages(&messages);
+    ASSERT_TRUE(doc.OnNewDocument());
+    const ServerSetup::Parts server = ServerSetup::Split(conninfo);
+    const QString key = dir.filePath(QStringLiteral("config/VELMOR 740ST - Roziraz Uvurad/registry"));
+
+    CServerDlg dialog(doc);
+    dialog.show();
+    auto* useServer = dialog.findChild<QRadioButton*>(QStringLiteral("useServer"));
+    auto* host = dialog.findChild<QLineEdit*>(QStringLiteral("host"));
+    auto* dbname = dialog.findChild<QLineEdit*>(QStringLiteral("dbname"));
+    auto* sslmode = dialog.findChild<QComboBox*>(QStringLiteral("sslmode"));
+    ASSERT_TRUE(useServer && host && dbname && sslmode);
+    EXPECT_TRUE(dialog.findChild<QRadioButton*>(QStringLiteral("useFile"))->isChecked());
+    EXPECT_FALSE(host->isEnabled());
+    QTest::mouseClick(useServer, Qt::LeftButton, {}, QPoint(5, useServer->height() / 2));
+    ASSERT_TRUE(host->isEnabled());
+    QTest::keyClicks(host, server.host);
+    QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("user")), server.user);
+    QTest::keyClicks(dbname, QStringLiteral("no_such_database"));
+    sslmode->setCurrentText(QStringLiteral("disable")); // the test cluster's socket has no TLS
+
+    // A database that does not exist: told in the dialog, nothing kept, the dialog stays.
+    notes.recorder.Clear();
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(dialog.ResultText().contains(QLatin1String("no_such_database")))
+        << dialog.ResultText().toStdString();
+    EXPECT_FALSE(QString::fromUtf8(ReadFile(key)).contains(QLatin1String("DatabaseServer")));
+
+    dbname->clear();
+    QTest::keyClicks(dbname, server.dbname);
+    QTest::mouseClick(dialog.findChild<QPushButton*>(QStringLiteral("test")), Qt::LeftButton);
+    EXPECT_EQ(dialog.ResultText(),
+              QStringLiteral("Connected: schema version ") + UserSchema::CurrentVersion());
+    dialog.accept();
+    EXPECT_FALSE(dialog.isVisible());
+    const QString stored = CRegistrySettings::ReadDatabaseServer();
+    EXPECT_EQ(ServerSetup::Split(stored).dbname, server.dbname);
+    EXPECT_EQ(ServerSetup::Split(stored).host, server.host);
+    EXPECT_EQ(DataLocation::Server(), stored);
+}
+
+TEST_F(PgWindowTest, ASharedFolderWithTheDatabaseOnAServerTakesNoFolderLock) {
+    // The registry key names the shared folder and the server, as the dialog leaves it.
+    DataLocation::ResetServer();
+    const QString shared = dir.filePath(QStringLiteral("share"));
+    ASSERT_TRUE(QDir().mkpath(shared));
+    const QString keyFolder = dir.filePath(QStringLiteral("config/VELMOR 740ST - Roziraz Uvurad"));
+    ASSERT_TRUE(QDir().mkpath(keyFolder));
+    QFile key(keyFolder + QStringLiteral("/registry"));
+    ASSERT_TRUE(key.open(QIODevice::WriteOnly));
+    key.write(QStringLiteral("ExternalPathEnable=REG_DWORD:1\nExternalDataPath=REG_SZ:%1\n"
+                             "Comment=REG_SZ:x\nDatabaseServer=REG_SZ:%2\n")
+                  .arg(shared, conninfo)
+                  .toUtf8());
+    key.close();
+    QFile::copy(local + QStringLiteral("/V740Control.ini"), shared + QStringLiteral("/V740Control.ini"));
+    ASSERT_EQ(DataLocation::Server(), conninfo);
+
+    CWindowMessages messages;
+    CVELMOR740PCRemoteDoc doc;
+    doc.SetMessages(&messages);
+    ASSERT_TRUE(doc.OnNewDocument()) << notes.recorder.messages.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(doc.DataFolder(), shared);
+    EXPECT_FALSE(QFile::exists(shared + QStringLiteral("/user2.log")));
+    EXPECT_FALSE(QFile::exists(shared + QStringLiteral("/user2.db")));
+    // A second workstation on the same folder starts just as well.
+    CVELMOR740PCRemoteDoc second;
+    second.SetMessages(&messages);
+    EXPECT_TRUE(second.OnNewDocument());
+    EXPECT_FALSE(QFile::exists(shared + QStringLiteral("/user2.log")));
 }

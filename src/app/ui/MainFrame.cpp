@@ -5,6 +5,7 @@
 #include "app/ui/AboutDlg.h"
 #include "app/ui/Artwork.h"
 #include "app/ui/InfoView.h"
+#include "app/ui/ServerDlg.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "link/SerialSettings.h"
 #include "print/ui/PrintCommands.h"
@@ -164,6 +165,12 @@ void CMainFrame::BuildMenus() {
     QMenu* file = bar->addMenu(Title(50, "File"));
     QAction* setup = file->addAction(T(50034, "Print setup..."));
     connect(setup, &QAction::triggered, this, &CMainFrame::OnPrintSetup);
+    QAction* server = file->addAction(T(60204, "Database server..."));
+    server->setObjectName(QStringLiteral("databaseServer"));
+    connect(server, &QAction::triggered, this, [this] {
+        CServerDlg dialog(m_doc, this);
+        dialog.exec();
+    });
     file->addSeparator();
     QAction* exit = file->addAction(T(TextId::kExit, "Exit"));
     exit->setShortcut(QKeySequence::Quit);
