@@ -11,6 +11,7 @@
 #include "app/ui/StartupProbe.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "platform/Notifier.h"
+#include "store/DataLocation.h"
 #include "store/TextFormat.h"
 #include "upgrade/DatabaseBackup.h"
 #include "views/ui/EingabeDlg.h"
@@ -96,6 +97,10 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
 }
 
 void CVELMOR740PCRemoteApp::StartRollingBackup() {
+    // A user database on a server is backed up where it lives (pg_dump, by its
+    // administrator); a user2.db left in the data folder is not the one in use.
+    if (!DataLocation::ServerFor(m_doc->DataFolder() + QStringLiteral("/user2.db")).isEmpty())
+        return;
     const int keep = m_doc->Profile().GetInt(QStringLiteral("Backup"), QStringLiteral("Keep"),
                                              DatabaseBackup::kDefaultKeep);
     m_backup = std::make_unique<CRollingBackupJob>();
