@@ -3,8 +3,6 @@
 #include "platform/Folders.h"
 #include "platform/SettingsFile.h"
 
-#include <QFileInfo>
-
 const QStringList& CTextCatalog::Languages() {
     return CSettingsFile::Languages();
 }
@@ -12,8 +10,11 @@ const QStringList& CTextCatalog::Languages() {
 bool CTextCatalog::Open(const QString& folder) {
     Close();
     const QString where = folder.isEmpty() ? Folders::ReferenceDatabaseFolder() : folder;
-    m_open = m_db.Open(where, QStringLiteral("velmor.db")) && m_db.OpenTable(QStringLiteral("TexteTab")) &&
-             m_db.SetIndex(QStringLiteral("idx"));
+    // Only the table's presence is checked here: the texts are read a language column at
+    // a time when a language is first asked for, on this same connection.
+    m_open = m_db.Open(where, QStringLiteral("velmor.db")) &&
+             m_db.OpenQuery(QStringLiteral("SELECT TextID FROM TexteTab WHERE 0"));
+    m_db.CloseRecordset();
     return m_open;
 }
 
@@ -33,25 +34,22 @@ bool CTextCatalog::LoadLanguage(const QString& language) {
     // string literal.
     QString column = language;
     column.remove(QLatin1Char(']'));
-    // The lookup table stays the document's current recordset; the column is read on a
-    // connection of its own so that nothing else runs on the document's connection.
-    CAdoDatabase reader;
-    m_languageOk = reader.Open(QFileInfo(m_db.FilePath()).path(), QFileInfo(m_db.FilePath()).fileName()) &&
-                   reader.OpenQuery(QStringLiteral("SELECT TextID, [%1] AS T FROM TexteTab").arg(column));
+    m_languageOk = m_db.OpenQuery(QStringLiteral("SELECT TextID, [%1] AS T FROM TexteTab").arg(column));
     if (!m_languageOk)
         return false;
     m_texts.reserve(1024);
-    for (bool ok = reader.MoveFirst(); ok && reader.HasRow(); ok = reader.MoveNext()) {
+    for (bool ok = m_db.MoveFirst(); ok && m_db.HasRow(); ok = m_db.MoveNext()) {
         qint32 id = 0;
-        if (!reader.GetLong(QStringLiteral("TextID"), id))
+        if (!m_db.GetLong(QStringLiteral("TextID"), id))
             continue;
         QString text;
-        if (!reader.GetString(QStringLiteral("T"), text))
+        if (!m_db.GetString(QStringLiteral("T"), text))
             text = QString(); // NULL: a null string marks it
         else if (text.isNull())
             text = QStringLiteral("");
         m_texts.insert(id, text);
     }
+    m_db.CloseRecordset();
     return true;
 }
 

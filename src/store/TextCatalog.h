@@ -13,8 +13,8 @@ public:
     // The seven language columns, in menu order.
     static const QStringList& Languages();
 
-    // Opens velmor.db (in Folders::ReferenceDatabaseFolder() unless a folder is given)
-    // with TexteTab as a table on its index "idx"; true only if all three succeed.
+    // Opens velmor.db (in Folders::ReferenceDatabaseFolder() unless a folder is given);
+    // true only if it opens and has the text table.
     bool Open(const QString& folder = QString());
     void Close();
     bool IsOpen() const { return m_open; }

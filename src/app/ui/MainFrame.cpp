@@ -6,6 +6,7 @@
 #include "app/ui/Artwork.h"
 #include "app/ui/InfoView.h"
 #include "app/ui/ServerDlg.h"
+#include "app/ui/StartupProbe.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "link/SerialSettings.h"
 #include "print/ui/PrintCommands.h"
@@ -138,8 +139,12 @@ CMainFrame::CMainFrame(CVELMOR740PCRemoteDoc& doc, CWindowMessages& messages, QW
     resize(800, 600);
     m_view->OnInitialUpdate();
     m_view->setFocus();
-    // Counted once the window shows, so the start is not kept waiting by a large database.
-    QTimer::singleShot(0, this, &CMainFrame::UpdateOverdue);
+    // Counted once the window is painted, so the start is not kept waiting by a database.
+    StartupProbe::WhenPainted(this, [this] {
+        m_painted = true;
+        m_overduePending = false;
+        UpdateOverdue();
+    });
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -283,14 +288,17 @@ void CMainFrame::OnItemCount(int count) {
     UpdateStatusTexts();
     // A list was loaded or changed: deletes and imports change what is overdue. Counted
     // once the events of the change are handled, so that a list shows without waiting for
-    // the count, and several changes in a row are counted once.
+    // the count, and several changes in a row are counted once; before the first paint
+    // the count of the start stands for them.
+    m_overduePending = true;
+    if (!m_painted)
+        return;
     QTimer::singleShot(0, this, [this] {
         if (!m_overduePending)
             return;
         m_overduePending = false;
         UpdateOverdue();
     });
-    m_overduePending = true;
 }
 
 void CMainFrame::UpdateOverdue() {

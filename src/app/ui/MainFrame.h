@@ -90,6 +90,7 @@ private:
     QLabel* m_overduePane = nullptr;
     int m_overdue = 0;
     bool m_overduePending = false;
+    bool m_painted = false; // the window was painted once: counts may run
     QLabel* m_progressIcon = nullptr;
     QLabel* m_progressText = nullptr;
     QLabel* m_linkIcon = nullptr;

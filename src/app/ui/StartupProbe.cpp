@@ -15,7 +15,8 @@ constexpr int kNoPaintMs = 3000;
 
 class CFirstPaint : public QObject {
 public:
-    CFirstPaint(QWidget* window, std::function<void()> then) : QObject(window), m_then(std::move(then)) {
+    CFirstPaint(QWidget* window, std::function<void()> then, bool probe)
+        : QObject(window), m_then(std::move(then)), m_probe(probe) {
         window->installEventFilter(this);
         QTimer::singleShot(kNoPaintMs, this, [this] { Done(); });
     }
@@ -36,7 +37,7 @@ private:
         if (m_done)
             return;
         m_done = true;
-        if (Requested()) {
+        if (m_probe && Requested()) {
             rusage usage{};
             ::getrusage(RUSAGE_SELF, &usage);
             const long long cpu = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000000LL +
@@ -51,6 +52,7 @@ private:
     }
 
     std::function<void()> m_then;
+    bool m_probe = false;
     bool m_painted = false;
     bool m_done = false;
 };
@@ -63,7 +65,12 @@ bool Requested() {
 
 void AfterFirstPaint(QWidget* mainWindow, std::function<void()> then) {
     if (mainWindow)
-        new CFirstPaint(mainWindow, std::move(then));
+        new CFirstPaint(mainWindow, std::move(then), true);
+}
+
+void WhenPainted(QWidget* window, std::function<void()> then) {
+    if (window)
+        new CFirstPaint(window, std::move(then), false);
 }
 
 } // namespace StartupProbe

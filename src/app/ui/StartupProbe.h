@@ -18,5 +18,7 @@ bool Requested();
 // window flushed), or after a few seconds when no paint comes, as on a desktop that
 // starts the window minimised.
 void AfterFirstPaint(QWidget* mainWindow, std::function<void()> then);
+// The same moment for a window's own work that can wait (it never ends the probe's run).
+void WhenPainted(QWidget* window, std::function<void()> then);
 
 } // namespace StartupProbe
