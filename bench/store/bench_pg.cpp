@@ -15,7 +15,9 @@
 //   parameters, one transaction per record); target: the import at no less than half the
 //   bare rate (raw time / import time at least 0.5).
 //
-// bench_pg [PROTOCOLS] [PAIRS]   (defaults 10000 and 9)
+// bench_pg [PROTOCOLS] [PAIRS] [LIST_ROWS]   (defaults 10000, 9 and the imported rows): with
+// LIST_ROWS the list is read after the imported protocols were copied up to that many rows
+// (new GUIDs, in one statement on the server), for the directory of 100,000 protocols.
 #include "exchange/ImportWorkflow.h"
 #include "exchange/XmlSource.h"
 #include "store/AdoDatabase.h"
@@ -403,6 +405,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int protocols = argc > 1 ? std::max(100, std::atoi(argv[1])) : 10000;
     const int pairs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 9;
+    const long long listRows = argc > 3 ? std::max(0, std::atoi(argv[3])) : 0;
 
     QTemporaryDir clusterDir(QStringLiteral("/tmp/bench_pg-XXXXXX"));
     QString conninfo = qEnvironmentVariable("VELMOR_PG_BENCH");
@@ -490,7 +493,32 @@ int main(int argc, char** argv) {
         batch * pairs / adoWrite, batch * pairs / pqWrite);
     Bench::PrintRatio("import time CAdoDatabase / libpq", writeRatios, 2.0);
 
-    // Reads: the directory's list over both sides' protocols.
+    // Reads: the directory's list over both sides' protocols, topped up to LIST_ROWS.
+    if (listRows > 0) {
+        PGconn* fill = PQconnectdb(conninfo.toUtf8().constData());
+        PGresult* cols = PQexec(fill, "SELECT string_agg(column_name, ', ' ORDER BY ordinal_position) FROM "
+                                      "information_schema.columns WHERE table_name = 'geraetetab' AND "
+                                      "column_name <> 'id'");
+        const QString columns = QString::fromUtf8(PQgetvalue(cols, 0, 0));
+        PQclear(cols);
+        PGresult* count = PQexec(fill, "SELECT count(*) FROM GeraeteTab");
+        const long long have = std::atoll(PQgetvalue(count, 0, 0));
+        PQclear(count);
+        if (have > 0 && have < listRows) {
+            QString selected = columns;
+            selected.replace(QStringLiteral("myguid"), QStringLiteral("myguid || '-' || g"));
+            const QString sql = QStringLiteral("INSERT INTO GeraeteTab (%1) SELECT %2 FROM GeraeteTab, "
+                                               "generate_series(1, %3) AS g")
+                                    .arg(columns, selected)
+                                    .arg((listRows - have + have - 1) / have);
+            PGresult* r = PQexec(fill, sql.toUtf8().constData());
+            if (PQresultStatus(r) != PGRES_COMMAND_OK)
+                std::fprintf(stderr, "bench_pg: topping up the list failed: %s\n", PQerrorMessage(fill));
+            PQclear(r);
+            PQclear(PQexec(fill, "ANALYZE GeraeteTab"));
+        }
+        PQfinish(fill);
+    }
     std::vector<double> readRatios;
     qint64 rows = 0;
     for (int i = 0; i < pairs; ++i) {
