@@ -21,7 +21,22 @@ namespace {
 // Collects what the layer would show, so the dialog can tell it in its own place.
 class CCollectingNotifier : public CNotifier {
 public:
-    void ShowMessage(const QString& text, const QString&, Icon) override { texts << text.trimmed(); }
+    // The driver's error box is reduced to what it says about the cause: its description
+    // and, after the SQLSTATE, its meaning.
+    void ShowMessage(const QString& text, const QString&, Icon) override {
+        static const QRegularExpression description(QStringLiteral("Description\\s*= ([^\\n]*)"));
+        static const QRegularExpression meaning(QStringLiteral("Meaning\\s*= (?:SQLSTATE \\w+: )?([^\\n]*)"));
+        const QRegularExpressionMatch d = description.match(text);
+        if (!d.hasMatch()) {
+            texts << text.trimmed();
+            return;
+        }
+        QString line = d.captured(1).trimmed();
+        const QRegularExpressionMatch m = meaning.match(text);
+        if (m.hasMatch() && !m.captured(1).trimmed().isEmpty())
+            line = m.captured(1).trimmed() + QStringLiteral(": ") + line;
+        texts << line;
+    }
     Answer Ask(const QString&, const QString&, Buttons, Icon) override { return Answer::No; }
     QStringList texts;
 };

@@ -86,8 +86,9 @@ CServerDlg::CServerDlg(CVELMOR740PCRemoteDoc& doc, QWidget* parent) : QDialog(pa
     m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* testRow = new QHBoxLayout;
     testRow->addWidget(m_test);
-    testRow->addWidget(m_result, 1);
+    testRow->addStretch();
     layout->addLayout(testRow);
+    layout->addWidget(m_result);
     layout->addStretch();
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
