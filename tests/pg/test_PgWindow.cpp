@@ -170,6 +170,7 @@ TEST_F(PgWindowTest, TheConnectionDialogKeepsOnlyATestedServer) {
     doc.SetMessages(&messages);
     ASSERT_TRUE(doc.OnNewDocument());
     const ServerSetup::Parts server = ServerSetup::Split(conninfo);
+    QString message;
     const QString key = dir.filePath(QStringLiteral("config/VELMOR 740ST - Roziraz Uvurad/registry"));
 
     CServerDlg dialog(doc);
@@ -207,6 +208,20 @@ TEST_F(PgWindowTest, TheConnectionDialogKeepsOnlyATestedServer) {
     EXPECT_EQ(ServerSetup::Split(stored).dbname, server.dbname);
     EXPECT_EQ(ServerSetup::Split(stored).host, server.host);
     EXPECT_EQ(DataLocation::Server(), stored);
+
+    // Opened again, the dialog shows what is kept; OK without a change keeps it as it is.
+    CServerDlg again(doc);
+    EXPECT_EQ(again.findChild<QComboBox*>(QStringLiteral("sslmode"))->currentText(),
+              QStringLiteral("disable"));
+    EXPECT_EQ(again.Conninfo(), stored);
+    // A server named without sslmode shows libpq's default, not a stricter mode OK would
+    // then store unasked.
+    qputenv("VELMOR_DATABASE", conninfo.toUtf8());
+    ASSERT_TRUE(CRegistrySettings::WriteDatabaseServer(QString(), &message));
+    CServerDlg fromEnvironment(doc);
+    EXPECT_EQ(fromEnvironment.findChild<QComboBox*>(QStringLiteral("sslmode"))->currentText(),
+              QStringLiteral("prefer"));
+    qunsetenv("VELMOR_DATABASE");
 }
 
 TEST_F(PgWindowTest, ASharedFolderWithTheDatabaseOnAServerTakesNoFolderLock) {

@@ -8,6 +8,7 @@
 #include "app/ui/Artwork.h"
 #include "app/ui/CatalogueDialogs.h"
 #include "app/ui/MainFrame.h"
+#include "app/ui/ServerDlg.h"
 #include "app/ui/StartupProbe.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "platform/Notifier.h"
@@ -80,6 +81,14 @@ bool CVELMOR740PCRemoteApp::InitInstance() {
     m_doc = std::make_unique<CVELMOR740PCRemoteDoc>();
     m_doc->SetMessages(m_messages.get());
     if (!m_doc->OnNewDocument()) {
+        // A server that cannot be reached (or holds another version) would keep the program
+        // from starting for good: its connection dialog is offered, so that another server or
+        // the data folder's file can be chosen for the next start.
+        if (!DataLocation::ServerFor(m_doc->DataFolder() + QStringLiteral("/user2.db")).isEmpty()) {
+            QtTranslations::Apply(m_doc->Language());
+            CServerDlg dialog(*m_doc);
+            dialog.exec();
+        }
         m_exitCode = 1;
         return false;
     }

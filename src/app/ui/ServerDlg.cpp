@@ -109,11 +109,14 @@ CServerDlg::CServerDlg(CVELMOR740PCRemoteDoc& doc, QWidget* parent) : QDialog(pa
     m_port->setText(parts.port);
     m_dbname->setText(parts.dbname);
     m_user->setText(parts.user);
-    if (!parts.sslmode.isEmpty()) {
-        if (m_sslmode->findText(parts.sslmode) < 0)
-            m_sslmode->addItem(parts.sslmode);
-        m_sslmode->setCurrentText(parts.sslmode);
-    }
+    // A server named without sslmode gets libpq's default shown, so that OK does not change
+    // it unasked; a new one starts with the server's certificate checked.
+    const QString mode = !parts.sslmode.isEmpty() ? parts.sslmode
+                         : shown.isEmpty()        ? QStringLiteral("verify-full")
+                                                  : QStringLiteral("prefer");
+    if (m_sslmode->findText(mode) < 0)
+        m_sslmode->addItem(mode);
+    m_sslmode->setCurrentText(mode);
     m_rootCert = parts.sslrootcert;
     m_certificate->setText(m_rootCert.isEmpty() ? T(60221, "none") : m_rootCert);
     (shown.isEmpty() ? m_file : m_server)->setChecked(true);
