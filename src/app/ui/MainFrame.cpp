@@ -17,9 +17,12 @@
 #include "views/DueDates.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
@@ -377,6 +380,35 @@ void CMainFrame::OnPrintSetup() {
 void CMainFrame::OnAbout() {
     CAboutDlg dialog(m_doc, this);
     dialog.exec();
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Without a window manager (the offscreen platform of the tests) there is no frame to
+    // make room for.
+    if (m_fitted || QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return;
+    m_fitted = true;
+    // 800 x 600 is the whole window, its frame and title bar included, as on the screen it
+    // was made for; on an 800 x 600 screen the status bar would otherwise end up below the
+    // screen's edge. The window manager tells the frame only once it has decorated the
+    // window, so the size is set again when it is known, as long as nobody resized the
+    // window meanwhile.
+    const QSize initial = size();
+    for (int delay : {0, 100, 500}) {
+        QTimer::singleShot(delay, this, [this, initial] {
+            const int dw = frameGeometry().width() - width();
+            const int dh = frameGeometry().height() - height();
+            if ((dw <= 0 && dh <= 0) || size() != initial)
+                return;
+            QSize wanted(initial.width() - dw, initial.height() - dh);
+            if (const QScreen* s = screen()) {
+                const QRect room = s->availableGeometry();
+                wanted = wanted.boundedTo(QSize(room.width() - dw, room.height() - dh));
+            }
+            resize(wanted);
+        });
+    }
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -68,6 +68,7 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void UpdateStatusTexts();
@@ -91,6 +92,7 @@ private:
     int m_overdue = 0;
     bool m_overduePending = false;
     bool m_painted = false; // the window was painted once: counts may run
+    bool m_fitted = false;  // the first show's size was made to include the window frame
     QLabel* m_progressIcon = nullptr;
     QLabel* m_progressText = nullptr;
     QLabel* m_linkIcon = nullptr;
