@@ -10,20 +10,24 @@
 #include "app/ui/ServerDlg.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "exchange/ExchangeFixture.h"
+#include "platform/Notifier.h"
 #include "platform/ProfileFile.h"
 #include "platform/RegistrySettings.h"
+#include "sheets/ui/PropSheet.h"
 #include "store/DataLocation.h"
 #include "store/UserSchema.h"
 #include "store/pg/PgSchema.h"
 #include "upgrade/ServerSetup.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -253,4 +257,80 @@ TEST_F(PgWindowTest, ASharedFolderWithTheDatabaseOnAServerTakesNoFolderLock) {
     second.SetMessages(&messages);
     EXPECT_TRUE(second.OnNewDocument());
     EXPECT_FALSE(QFile::exists(shared + QStringLiteral("/user2.log")));
+}
+
+namespace {
+
+// Confirms saves (OK) and answers the reload question as told, recording what it asked.
+class CSheetNotifier : public CNotifier {
+public:
+    void ShowMessage(const QString& text, const QString&, Icon) override { messages << text; }
+    Answer Ask(const QString& text, const QString&, Buttons buttons, Icon) override {
+        questions << text;
+        if (buttons == Buttons::OkCancel)
+            return Answer::Ok;
+        return reload ? Answer::Yes : Answer::No;
+    }
+    QStringList messages, questions;
+    bool reload = true;
+};
+
+} // namespace
+
+TEST_F(PgWindowTest, ASheetWhoseRecordAnotherWorkstationChangedOffersItAgain) {
+    OtherWorkstationImports({QStringLiteral("Alpha")}, QStringLiteral("05.03.2009"));
+    CWindowMessages messages;
+    CVELMOR740PCRemoteDoc doc;
+    doc.SetMessages(&messages);
+    ASSERT_TRUE(doc.OnNewDocument());
+    CAdoDatabase other;
+    ASSERT_TRUE(other.OpenServer(conninfo));
+    ASSERT_TRUE(other.OpenQuery(QStringLiteral("SELECT id FROM GeraeteTab WHERE Device = 'Alpha'")));
+    qint32 id = 0;
+    ASSERT_TRUE(other.GetLong(QStringLiteral("id"), id));
+    other.CloseRecordset();
+
+    CSheetNotifier answers;
+    CScopedNotifier scope(&answers);
+    QStringList shown; // the comment each opened sheet showed
+    bool scripted = false;
+    // The sheets run modally one after the other; a polling timer plays the user, so that
+    // no wait of the script holds a sheet's event loop open.
+    // Each sheet is a new window (possibly at the same address as the one before), so the
+    // script marks the ones it has handled.
+    int sheets = 0;
+    QTimer user;
+    user.setInterval(20);
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* sheet = qobject_cast<CPropSheet*>(QApplication::activeModalWidget());
+        if (!sheet || !sheet->isVisible() || sheet->property("scripted").toBool())
+            return;
+        sheet->setProperty("scripted", true);
+        shown << sheet->Data().FindField(QStringLiteral("Comment"))->value;
+        if (++sheets == 1) {
+            EXPECT_TRUE(sheet->Data().SetField(QStringLiteral("Comment"), QStringLiteral("mine")));
+            // Meanwhile another workstation saves the same protocol.
+            EXPECT_TRUE(other.Execute(
+                QStringLiteral("UPDATE GeraeteTab SET Comment = 'theirs' WHERE id = %1").arg(id)));
+            sheet->accept();
+        } else {
+            sheet->reject();
+            scripted = true;
+            user.stop();
+        }
+    });
+    user.start();
+    EXPECT_FALSE(CPropSheet::Run(doc, id, nullptr));
+    EXPECT_TRUE(scripted);
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[1], QStringLiteral("theirs"))
+        << "the sheet shown again has the other workstation's value";
+    ASSERT_FALSE(answers.questions.isEmpty());
+    EXPECT_TRUE(answers.questions.last().contains(QLatin1String("changed on another workstation")))
+        << answers.questions.last().toStdString();
+    EXPECT_TRUE(answers.messages.isEmpty()) << answers.messages.join(QLatin1Char('|')).toStdString();
+    ASSERT_TRUE(other.OpenQuery(QStringLiteral("SELECT Comment FROM GeraeteTab WHERE id = %1").arg(id)));
+    QString comment;
+    other.GetString(QStringLiteral("Comment"), comment);
+    EXPECT_EQ(comment, QStringLiteral("theirs"));
 }
