@@ -21,7 +21,7 @@ public:
     // True once the first connection was made and its LISTEN is in force.
     bool IsListening() const;
 
-    // Whether a change to one of tables concerns a list of protocols or specifications.
+    // Whether a change to one of these tables concerns a list of device protocols or test specifications.
     static bool ConcernsDirectories(const QStringList& tables);
 
     // What the watch shares with its listening thread.

@@ -42,10 +42,10 @@ public:
     QString SaveStatement() const;
     enum class SaveResult {
         Saved,
-        ChangedElsewhere, // another workstation changed the specification since Load
+        ChangedElsewhere, // another workstation changed the test specification since Load
         DatabaseError
     };
-    // Runs the statement in one transaction; on a server only while the specification is
+    // Runs the statement in one transaction; on a server only while the test specification is
     // still as Load read it (Message() tells otherwise).
     SaveResult Save(CAdoDatabase& db);
     const QString& Message() const { return m_message; }
