@@ -3,9 +3,13 @@
 #include "PgTestServer.h"
 
 #include "exchange/ExchangeFixture.h"
+#include "exchange/ImportWorkflow.h"
+#include "exchange/XmlSource.h"
 #include "store/DataLocation.h"
+#include "store/pg/PgSchema.h"
 #include "store/UserSchema.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -209,4 +213,73 @@ TEST_F(PgCliTest, TheWorkstationKeepsATestedServerInItsRegistryKey) {
     EXPECT_FALSE(QString::fromUtf8(ReadFile(key)).contains(QLatin1String("DatabaseServer")));
     r = ctl({"list", "--kind", "specs"});
     EXPECT_TRUE(r.out.trimmed().isEmpty()) << r.out.toStdString();
+}
+
+TEST_F(PgCliTest, AServerLostMidImportEndsItWithTheCauseAndLeavesWholeRecords) {
+    QString message;
+    ASSERT_TRUE(PgSchema::InitServer(conninfo, QStringLiteral("English"), {}, message))
+        << message.toStdString();
+    const auto spec = MakeSpecification(QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"));
+    std::vector<XmlProtocolRecord> protocols;
+    for (int d = 1; d <= 20; ++d)
+        protocols.push_back(MakeProtocol(QStringLiteral("Dev %1").arg(d), QStringLiteral("ACME"),
+                                         QStringLiteral("{G%1}").arg(d), QStringLiteral("Drill"),
+                                         QStringLiteral("{S-DRILL}")));
+    ASSERT_TRUE(QDir().mkpath(DocsDir()));
+    WriteDocument(Doc(QStringLiteral("PV.xml")), SpecificationDocument({spec}));
+    WriteDocument(Doc(QStringLiteral("GP.xml")), ProtocolDocument(protocols));
+    DataLocation::SetServer(conninfo);
+    struct Restore {
+        ~Restore() { DataLocation::ResetServer(); }
+    } restore;
+    ASSERT_TRUE(ImportAll(DocsDir(), false));
+
+    // The server ends the import's connection after the fifth protocol (as a restart or a
+    // network failure would).
+    CFolderXmlSource source(DocsDir());
+    CImportWorkflow workflow(source, DataDir());
+    PreviewList list;
+    qint32 error = 0;
+    QString text;
+    ASSERT_TRUE(workflow.Preview(ExchangeKind::Protocols, false, list, error, text)) << text.toStdString();
+    CAdoDatabase admin;
+    ASSERT_TRUE(admin.OpenServer(PgTestServer::Maintenance()));
+    int written = 0;
+    CImportWorkflow::Callbacks callbacks;
+    callbacks.cancelled = [&] {
+        if (++written == 5)
+            EXPECT_TRUE(admin.Execute(
+                QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '%1' "
+                               "AND pid <> pg_backend_pid()")
+                    .arg(QStringLiteral("v740cli_") + PgTestServer::TestName().toLower())));
+        return false;
+    };
+    workflow.SetCallbacks(callbacks);
+    QElapsedTimer timer;
+    timer.start();
+    const CImportWorkflow::Result r = workflow.Import(ExchangeKind::Protocols, list.rows);
+    EXPECT_LT(timer.elapsed(), 10000);
+    EXPECT_FALSE(r.ok);
+    EXPECT_GE(written, 5);
+    EXPECT_LT(r.protocolsInserted, 20);
+    // The message names the lost connection, not a refused record.
+    EXPECT_EQ(r.error, DbError::ConnectionLost);
+    EXPECT_TRUE(notes.recorder.Last().contains(QLatin1String("the connection to the server is broken")))
+        << notes.recorder.Last().toStdString();
+
+    // What reached the server is whole: each protocol with its four result rows.
+    const qint32 stored = ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab"));
+    EXPECT_GE(stored, 4);
+    EXPECT_LT(stored, 20);
+    EXPECT_EQ(ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab g WHERE "
+                                         "(SELECT count(*) FROM GeraetSichtProtTab s WHERE s.GeraeteTabID = g.id) "
+                                         "+ (SELECT count(*) FROM GeraetProtTab t WHERE t.GeraeteTabID = g.id) "
+                                         "+ (SELECT count(*) FROM GeraetFktProtTab f WHERE f.GeraeteTabID = g.id) "
+                                         "<> 4")),
+              0);
+
+    // The same import run again brings the rest, each device once.
+    ASSERT_TRUE(ImportAll(DocsDir(), true));
+    EXPECT_EQ(ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab")), 20);
+    EXPECT_EQ(ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab WHERE History = 0")), 20);
 }

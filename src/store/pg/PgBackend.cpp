@@ -69,6 +69,36 @@ QString Literal(const QString& text) {
     return QLatin1Char('\'') + q + QLatin1Char('\'');
 }
 
+// The box's meaning line: the SQLSTATE and what it means for the user, as SQLite's own
+// result texts tell it for the file.
+QString MeaningOf(DbFailure::Cause cause, const QString& state) {
+    const char* words = nullptr;
+    switch (cause) {
+    case DbFailure::Cause::ConnectionLost:
+        words = "the connection to the server is broken";
+        break;
+    case DbFailure::Cause::LockTimeout:
+        words = "the record is being changed on another workstation";
+        break;
+    case DbFailure::Cause::Conflict:
+        words = "another workstation changed the same records at the same time";
+        break;
+    case DbFailure::Cause::Constraint:
+        words = "constraint failed";
+        break;
+    case DbFailure::Cause::ReadOnly:
+        words = "this login may not change the database";
+        break;
+    case DbFailure::Cause::Refused:
+        words = "the connection was refused";
+        break;
+    default:
+        break;
+    }
+    return words ? QStringLiteral("SQLSTATE %1: %2").arg(state, QLatin1String(words))
+                 : QStringLiteral("SQLSTATE %1").arg(state);
+}
+
 } // namespace
 
 CPgBackend::~CPgBackend() {
@@ -237,8 +267,9 @@ bool CPgBackend::FailFromResult(const PGresult* res, const QString& sql) {
         description += QStringLiteral(" [%1]").arg(constraint);
     if (!sql.isEmpty())
         description += QStringLiteral("\n%1").arg(sql);
-    return Failed(CauseOfState(code), description, PackState(code.constData()),
-                  QStringLiteral("SQLSTATE %1").arg(QString::fromLatin1(code)));
+    const DbFailure::Cause cause = CauseOfState(code);
+    return Failed(cause, description, PackState(code.constData()),
+                  MeaningOf(cause, QString::fromLatin1(code)));
 }
 
 // Rows arrive one per result (single-row mode), so a long list never sits twice in memory.
