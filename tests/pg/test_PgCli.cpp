@@ -6,8 +6,8 @@
 #include "exchange/ImportWorkflow.h"
 #include "exchange/XmlSource.h"
 #include "store/DataLocation.h"
-#include "store/pg/PgSchema.h"
 #include "store/UserSchema.h"
+#include "store/pg/PgSchema.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -271,12 +271,13 @@ TEST_F(PgCliTest, AServerLostMidImportEndsItWithTheCauseAndLeavesWholeRecords) {
     const qint32 stored = ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab"));
     EXPECT_GE(stored, 4);
     EXPECT_LT(stored, 20);
-    EXPECT_EQ(ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab g WHERE "
-                                         "(SELECT count(*) FROM GeraetSichtProtTab s WHERE s.GeraeteTabID = g.id) "
-                                         "+ (SELECT count(*) FROM GeraetProtTab t WHERE t.GeraeteTabID = g.id) "
-                                         "+ (SELECT count(*) FROM GeraetFktProtTab f WHERE f.GeraeteTabID = g.id) "
-                                         "<> 4")),
-              0);
+    EXPECT_EQ(
+        ServerCount(QStringLiteral("SELECT count(*) AS n FROM GeraeteTab g WHERE "
+                                   "(SELECT count(*) FROM GeraetSichtProtTab s WHERE s.GeraeteTabID = g.id) "
+                                   "+ (SELECT count(*) FROM GeraetProtTab t WHERE t.GeraeteTabID = g.id) "
+                                   "+ (SELECT count(*) FROM GeraetFktProtTab f WHERE f.GeraeteTabID = g.id) "
+                                   "<> 4")),
+        0);
 
     // The same import run again brings the rest, each device once.
     ASSERT_TRUE(ImportAll(DocsDir(), true));
