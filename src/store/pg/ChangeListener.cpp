@@ -1,6 +1,7 @@
 #include "store/pg/ChangeListener.h"
 
 #include "store/pg/PgBackend.h"
+#include "store/pg/PgConnect.h"
 
 #include <QElapsedTimer>
 #include <libpq-fe.h>
@@ -31,10 +32,9 @@ bool CPgChangeListener::Start(const QString& conninfo) {
     if (m_conn)
         PQfinish(m_conn);
     m_conninfo = conninfo;
-    m_conn = PQconnectdb(conninfo.toUtf8().constData());
+    m_conn = PgConnect::Connect(conninfo);
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
-        m_error =
-            m_conn ? QString::fromUtf8(PQerrorMessage(m_conn)).trimmed() : QStringLiteral("out of memory");
+        m_error = PgConnect::FailureText(m_conn);
         return false;
     }
     PQsetNoticeProcessor(m_conn, IgnoreNotice, nullptr);

@@ -83,6 +83,26 @@ int PQconsumeInput(PGconn* conn) {
     return f ? f(conn) : 0;
 }
 
+int PQconnectionNeedsPassword(const PGconn* conn) {
+    static const auto f = Resolve<decltype(&PQconnectionNeedsPassword)>("PQconnectionNeedsPassword");
+    return f ? f(conn) : 0;
+}
+
+char* PQhost(const PGconn* conn) {
+    static const auto f = Resolve<decltype(&PQhost)>("PQhost");
+    return f ? f(conn) : Empty();
+}
+
+char* PQport(const PGconn* conn) {
+    static const auto f = Resolve<decltype(&PQport)>("PQport");
+    return f ? f(conn) : Empty();
+}
+
+char* PQuser(const PGconn* conn) {
+    static const auto f = Resolve<decltype(&PQuser)>("PQuser");
+    return f ? f(conn) : Empty();
+}
+
 char* PQdb(const PGconn* conn) {
     static const auto f = Resolve<decltype(&PQdb)>("PQdb");
     return f ? f(conn) : Empty();

@@ -1,6 +1,7 @@
 #include "store/pg/PgBackend.h"
 
 #include "platform/DataFolderLock.h"
+#include "store/pg/PgConnect.h"
 #include "store/pg/PgSql.h"
 
 #include <QDateTime>
@@ -161,14 +162,13 @@ bool CPgBackend::Open(const QString& conninfo) {
         return Failed(DbFailure::Cause::Refused, refusal, PackState("28P01"),
                       QStringLiteral("SQLSTATE 28P01: the connection was refused"));
     m_conninfo = conninfo;
-    const QByteArray info = conninfo.toUtf8();
-    const QByteArray timeout = QByteArray::number(qMax(2, BusyTimeoutMs() / 1000));
     // The connection string's own settings win over these defaults.
-    const char* keywords[] = {"connect_timeout", "application_name", "client_encoding", "dbname", nullptr};
-    const char* values[] = {timeout.constData(), "V740Control", "UTF8", info.constData(), nullptr};
-    m_conn = PQconnectdbParams(keywords, values, 1);
+    m_conn = PgConnect::Connect(conninfo,
+                                {{"connect_timeout", QByteArray::number(qMax(2, BusyTimeoutMs() / 1000))},
+                                 {"application_name", "V740Control"},
+                                 {"client_encoding", "UTF8"}});
     if (!m_conn || PQstatus(m_conn) != CONNECTION_OK) {
-        const QString message = m_conn ? Text(PQerrorMessage(m_conn)) : QStringLiteral("out of memory");
+        const QString message = PgConnect::FailureText(m_conn);
         if (m_conn)
             PQfinish(m_conn);
         m_conn = nullptr;
