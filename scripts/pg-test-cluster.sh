@@ -10,7 +10,8 @@
 #                                  TCP on localhost only with TLS (a self-signed certificate
 #                                  for "localhost" in DIR/server.crt), scram-sha-256, plain
 #                                  TCP refused; the login v740tls with the password in
-#                                  DIR/password owns the database v740tls; DIR/port
+#                                  DIR/password owns the databases v740tls (left empty) and
+#                                  v740tls_dialog (for a schema of its own); DIR/port
 #   pg-test-cluster.sh stop DIR    stops the server and removes DIR
 set -euo pipefail
 
@@ -99,6 +100,7 @@ HBA
     password="tls-$RANDOM-$RANDOM"
     as_owner "$bindir/psql" -q -h "$dir/socket" -p "$port" -U postgres -d postgres -v ON_ERROR_STOP=1 \
       -c "CREATE ROLE v740tls LOGIN PASSWORD '$password'" -c "CREATE DATABASE v740tls OWNER v740tls" \
+      -c "CREATE DATABASE v740tls_dialog OWNER v740tls" \
       >/dev/null || { cat "$dir/server.log" >&2; exit 1; }
     echo "$password" >"$dir/password"
     echo "$port" >"$dir/port"

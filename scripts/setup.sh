@@ -10,7 +10,7 @@ PACKAGES=(
   googletest libgtest-dev libbenchmark-dev
   fonts-liberation2 fonts-dejavu-core xvfb xauth poppler-utils
   dpkg-dev help2man lintian clang-format
-  libpq-dev postgresql-15 openssl
+  libpq-dev postgresql-15 openssl libsecret-tools gnome-keyring dbus-daemon
 )
 
 missing=()

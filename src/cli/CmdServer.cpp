@@ -8,12 +8,17 @@
 #include "store/UserSchema.h"
 #include "store/pg/Migrate.h"
 #include "store/pg/PgBackend.h"
+#include "store/pg/PgConnect.h"
 #include "store/pg/PgSchema.h"
 #include "upgrade/ServerSetup.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <iostream>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
 
 namespace Cli {
 namespace {
@@ -142,6 +147,69 @@ int CmdServerUse(const GlobalOptions&, const QStringList& args) {
     return 0;
 }
 
+// A line of standard input; typed at a terminal, it is not shown.
+QString ReadPassword(const QString& prompt) {
+    const bool terminal = ::isatty(STDIN_FILENO);
+    termios saved{};
+    if (terminal) {
+        std::fprintf(stderr, "%s", prompt.toLocal8Bit().constData());
+        std::fflush(stderr);
+        if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
+            termios quiet = saved;
+            quiet.c_lflag &= ~tcflag_t(ECHO);
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        }
+    }
+    std::string line;
+    std::getline(std::cin, line);
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        std::fprintf(stderr, "\n");
+    }
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromStdString(line);
+}
+
+// The login's password, read from standard input, tried on the server and kept in the
+// desktop keyring once the server has taken it.
+int CmdServerPassword(const GlobalOptions&, const QStringList& args) {
+    if (args.size() != 1) {
+        Err(QStringLiteral("server-password: say CONNINFO; the password is read from standard input"));
+        return 2;
+    }
+    const QString conninfo = args[0];
+    const QString refusal = CPgBackend::CheckConninfo(conninfo);
+    if (!refusal.isEmpty()) {
+        Err(QStringLiteral("server-password: %1").arg(refusal));
+        return 2;
+    }
+    const QString password =
+        ReadPassword(QStringLiteral("Password for %1: ").arg(CPgBackend::Describe(conninfo)));
+    if (password.isEmpty()) {
+        Err(QStringLiteral("server-password: no password given"));
+        return 2;
+    }
+    PgConnect::Offer(conninfo, password);
+    {
+        CAdoDatabase server;
+        if (!server.OpenServer(conninfo)) {
+            PgConnect::Offer(conninfo, QString());
+            Err(QStringLiteral("server-password: the server did not take the password; nothing was kept"));
+            return 1; // the data store has told why
+        }
+    }
+    QString message;
+    const bool kept = PgConnect::KeepOffered(conninfo, message);
+    PgConnect::Offer(conninfo, QString());
+    if (!kept) {
+        Err(QStringLiteral("server-password: %1").arg(message));
+        return 1;
+    }
+    std::printf("%s\n", message.toLocal8Bit().constData());
+    return 0;
+}
+
 // The server's certificate, taken once as the trusted root for that server.
 int CmdServerCert(const GlobalOptions&, const QStringList& args) {
     if (args.size() != 1 && !(args.size() == 2 && args[1] == QLatin1String("--yes"))) {
@@ -176,6 +244,12 @@ const CommandRegistration kServerUse(
     "server-use CONNINFO | --file   keep a tested server (or the data folder's file) as this workstation's "
     "user database",
     CmdServerUse);
+
+const CommandRegistration kServerPassword(
+    "server-password",
+    "server-password CONNINFO   read the login's password from standard input, try it on the server and keep "
+    "it in the desktop keyring",
+    CmdServerPassword);
 
 const CommandRegistration kServerCert(
     "server-cert",

@@ -54,6 +54,18 @@ bool HeldElsewhere(const QByteArray& native) {
     return held;
 }
 
+// The holder's name, read again for a short while when the file is still empty: the
+// holder takes the lock before it writes its name, so a start that meets it in between
+// would otherwise tell the user that nobody holds the folder.
+QString HolderNameOnceWritten(const QString& path) {
+    QString name = CLockFile::ReadHolderName(path);
+    for (int tries = 0; name.isEmpty() && tries < 20; ++tries) {
+        ::usleep(25000);
+        name = CLockFile::ReadHolderName(path);
+    }
+    return name;
+}
+
 } // namespace
 
 int CLockFile::FileExceptionCause(int error) {
@@ -99,7 +111,7 @@ CLockFile::Result CLockFile::Acquire(const QString& path, const QString& userNam
         // A file left by another user that this one may not write: when that user holds
         // it, the folder is in use, which is what this user needs to hear.
         if ((m_error == EACCES || m_error == EPERM) && HeldElsewhere(native)) {
-            m_holder = ReadHolderName(path);
+            m_holder = HolderNameOnceWritten(path);
             m_error = 0;
             return Result::InUse;
         }
@@ -114,7 +126,7 @@ CLockFile::Result CLockFile::Acquire(const QString& path, const QString& userNam
         const int error = errno;
         ::close(fd);
         if (error == EAGAIN || error == EACCES) {
-            m_holder = ReadHolderName(path);
+            m_holder = HolderNameOnceWritten(path);
             return Result::InUse;
         }
         m_error = error;
@@ -123,7 +135,9 @@ CLockFile::Result CLockFile::Acquire(const QString& path, const QString& userNam
     errno = 0;
     QByteArray content(kBom, 3);
     content += Utf8Prefix(userName, kMaxNameBytes);
-    if (::ftruncate(fd, 0) != 0 || !WriteAll(fd, content)) {
+    // Written over the old name and then cut to length, so that the file is never empty
+    // while it is held.
+    if (!WriteAll(fd, content) || ::ftruncate(fd, content.size()) != 0) {
         m_error = errno ? errno : EIO;
         ::close(fd);
         return Result::Failed;

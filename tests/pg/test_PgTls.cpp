@@ -2,6 +2,9 @@
 // passwords from ~/.pgpass, plain connections refused (scripts/pg-test-cluster.sh start-tls).
 #include "PgTestServer.h"
 
+#include "platform/Keyring.h"
+#include "store/pg/PgConnect.h"
+#include "support/TestKeyring.h"
 #include "support/TestSupport.h"
 #include "upgrade/ServerSetup.h"
 
@@ -26,7 +29,10 @@ protected:
         qputenv("XDG_CONFIG_HOME", dir.filePath(QStringLiteral("config")).toUtf8());
         UsePassword(password);
     }
-    void TearDown() override { qunsetenv("PGPASSFILE"); }
+    void TearDown() override {
+        qunsetenv("PGPASSFILE");
+        PgConnect::ForgetRemembered();
+    }
 
     static QByteArray ReadAll(const QString& path) {
         QFile f(path);
@@ -123,6 +129,65 @@ TEST_F(PgTlsTest, TheCertificateTakenOnceIsVerifiedOnEveryConnection) {
     parts.sslmode = QStringLiteral("verify-ca");
     check = ServerSetup::Test(ServerSetup::Join(parts));
     EXPECT_TRUE(GotIn(check)) << check.message.toStdString();
+}
+
+TEST_F(PgTlsTest, APasswordFromTheDesktopKeyringOrTypedOnceGetsIn) {
+    CTestKeyring keyring;
+    if (!keyring.Problem().isEmpty())
+        GTEST_SKIP() << keyring.Problem().toStdString();
+    qputenv("PGPASSFILE", dir.filePath(QStringLiteral("no-pgpass")).toUtf8());
+    const QString conninfo = Conninfo(QStringLiteral("localhost"), QStringLiteral("sslmode=require"));
+    const Keyring::Account login{QStringLiteral("localhost"), port, QStringLiteral("v740tls"),
+                                 QStringLiteral("v740tls")};
+
+    // No password anywhere: the message says where one belongs.
+    ServerSetup::Check check = ServerSetup::Test(conninfo);
+    EXPECT_FALSE(check.ok);
+    EXPECT_TRUE(check.message.contains(QLatin1String("desktop keyring"))) << check.message.toStdString();
+
+    // v740ctl keeps a password only once the server took it; it is read from standard input.
+    const QStringList env{keyring.Environment(), QStringLiteral("PGPASSFILE=") + dir.filePath("no-pgpass")};
+    ProcessResult r = RunProgram(QStringLiteral("v740ctl"), {"server-password", conninfo}, env, 60000,
+                                 "not-the-password\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QLatin1String("password authentication failed"))) << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains(QLatin1String("not-the-password")));
+    EXPECT_TRUE(Keyring::Lookup(login).isEmpty());
+    r = RunProgram(QStringLiteral("v740ctl"), {"server-password", conninfo}, env, 60000,
+                   (password + QStringLiteral("\n")).toUtf8());
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(QLatin1String("kept in the desktop keyring"))) << r.out.toStdString();
+    EXPECT_EQ(Keyring::Lookup(login), password);
+
+    // Every connection now finds it there, this program's as well.
+    check = ServerSetup::Test(conninfo);
+    EXPECT_TRUE(GotIn(check)) << check.message.toStdString();
+    r = RunProgram(QStringLiteral("v740ctl"), {"server-use", conninfo},
+                   env + QStringList{QStringLiteral("XDG_CONFIG_HOME=") + dir.filePath("config")});
+    EXPECT_TRUE(r.err.contains(QLatin1String("server-init")))
+        << "got in, found no schema: " << r.err.toStdString();
+
+    // A password changed on the server: the keyring's old one is refused with the server's words.
+    ASSERT_TRUE(Keyring::Store(login, QStringLiteral("outdated")));
+    PgConnect::ForgetRemembered();
+    check = ServerSetup::Test(conninfo);
+    EXPECT_FALSE(check.ok);
+    EXPECT_TRUE(check.message.contains(QLatin1String("password authentication failed")))
+        << check.message.toStdString();
+
+    // A password typed for the connection (the dialog's field) is the one tried, and kept
+    // once it worked.
+    PgConnect::Offer(conninfo, QStringLiteral("typo"));
+    check = ServerSetup::Test(conninfo);
+    EXPECT_FALSE(check.ok);
+    QString message;
+    EXPECT_FALSE(PgConnect::KeepOffered(conninfo, message));
+    EXPECT_EQ(Keyring::Lookup(login), QStringLiteral("outdated"));
+    PgConnect::Offer(conninfo, password);
+    check = ServerSetup::Test(conninfo);
+    EXPECT_TRUE(GotIn(check)) << check.message.toStdString();
+    ASSERT_TRUE(PgConnect::KeepOffered(conninfo, message)) << message.toStdString();
+    EXPECT_EQ(Keyring::Lookup(login), password);
 }
 
 TEST(ServerSetupParts, ConnectionStringsSplitAndJoinWithTheirQuotes) {

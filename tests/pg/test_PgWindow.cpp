@@ -10,13 +10,16 @@
 #include "app/ui/ServerDlg.h"
 #include "app/ui/VELMOR740PCRemoteView.h"
 #include "exchange/ExchangeFixture.h"
+#include "platform/Keyring.h"
 #include "platform/Notifier.h"
 #include "platform/ProfileFile.h"
 #include "platform/RegistrySettings.h"
 #include "sheets/ui/PropSheet.h"
 #include "store/DataLocation.h"
 #include "store/UserSchema.h"
+#include "store/pg/PgConnect.h"
 #include "store/pg/PgSchema.h"
+#include "support/TestKeyring.h"
 #include "upgrade/ServerSetup.h"
 
 #include <QAbstractItemView>
@@ -226,6 +229,88 @@ TEST_F(PgWindowTest, TheConnectionDialogKeepsOnlyATestedServer) {
     EXPECT_EQ(fromEnvironment.findChild<QComboBox*>(QStringLiteral("sslmode"))->currentText(),
               QStringLiteral("prefer"));
     qunsetenv("VELMOR_DATABASE");
+}
+
+TEST_F(PgWindowTest, APasswordTypedInTheDialogIsTriedAloneAndKeptInTheKeyringOnlyOnOk) {
+    // The server on the network of the TLS tests, which asks every login for its password.
+    const QString tls = PgTestServer::TlsFolder();
+    if (tls.isEmpty() || !QFile::exists(tls + QStringLiteral("/port")))
+        GTEST_SKIP() << "no TLS test server";
+    CTestKeyring keyring;
+    if (!keyring.Problem().isEmpty())
+        GTEST_SKIP() << keyring.Problem().toStdString();
+    const QString port = QString::fromUtf8(ReadFile(tls + QStringLiteral("/port"))).trimmed();
+    const QString password = QString::fromUtf8(ReadFile(tls + QStringLiteral("/password"))).trimmed();
+    qputenv("PGPASSFILE", dir.filePath(QStringLiteral("no-pgpass")).toUtf8());
+    const QString server =
+        QStringLiteral("host=localhost port=%1 dbname=v740tls_dialog user=v740tls sslmode=require").arg(port);
+    QString message;
+    // The administrator sets the database up on the server itself, for the login v740tls.
+    const QString admin =
+        QStringLiteral("host='%1/socket' port=%2 dbname=v740tls_dialog user=postgres").arg(tls, port);
+    ASSERT_TRUE(PgSchema::InitServer(admin, QStringLiteral("English"), {QStringLiteral("v740tls")}, message))
+        << message.toStdString();
+    DataLocation::ResetServer();
+    const Keyring::Account login{QStringLiteral("localhost"), port, QStringLiteral("v740tls_dialog"),
+                                 QStringLiteral("v740tls")};
+    const QString key = dir.filePath(QStringLiteral("config/VELMOR 740ST - Roziraz Uvurad/registry"));
+
+    CWindowMessages messages;
+    CVELMOR740PCRemoteDoc doc;
+    doc.SetMessages(&messages);
+    ASSERT_TRUE(doc.OnNewDocument());
+    {
+        CServerDlg dialog(doc);
+        dialog.show();
+        auto* useServer = dialog.findChild<QRadioButton*>(QStringLiteral("useServer"));
+        auto* word = dialog.findChild<QLineEdit*>(QStringLiteral("password"));
+        ASSERT_TRUE(useServer && word);
+        EXPECT_EQ(word->echoMode(), QLineEdit::Password);
+        EXPECT_FALSE(word->isEnabled());
+        QTest::mouseClick(useServer, Qt::LeftButton, {}, QPoint(5, useServer->height() / 2));
+        ASSERT_TRUE(word->isEnabled());
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("host")), QStringLiteral("localhost"));
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("port")), port);
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("dbname")),
+                         QStringLiteral("v740tls_dialog"));
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(QStringLiteral("user")), QStringLiteral("v740tls"));
+        dialog.findChild<QComboBox*>(QStringLiteral("sslmode"))->setCurrentText(QStringLiteral("require"));
+
+        // Nothing typed and nothing kept: the result says where a password belongs.
+        auto* test = dialog.findChild<QPushButton*>(QStringLiteral("test"));
+        QTest::mouseClick(test, Qt::LeftButton);
+        EXPECT_TRUE(dialog.ResultText().contains(QLatin1String("desktop keyring")))
+            << dialog.ResultText().toStdString();
+
+        // A wrong password: refused, OK keeps nothing, and the password never shows.
+        QTest::keyClicks(word, QStringLiteral("wrong-one"));
+        dialog.accept();
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_TRUE(dialog.ResultText().contains(QLatin1String("password authentication failed")))
+            << dialog.ResultText().toStdString();
+        EXPECT_FALSE(dialog.ResultText().contains(QLatin1String("wrong-one")));
+        EXPECT_TRUE(Keyring::Lookup(login).isEmpty());
+
+        // The right one: the test alone keeps nothing; OK keeps it in the keyring, not in the
+        // settings.
+        word->clear();
+        QTest::keyClicks(word, password);
+        QTest::mouseClick(test, Qt::LeftButton);
+        EXPECT_TRUE(dialog.ResultText().startsWith(QLatin1String("Connected")))
+            << dialog.ResultText().toStdString();
+        EXPECT_TRUE(Keyring::Lookup(login).isEmpty());
+        dialog.accept();
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(Keyring::Lookup(login), password);
+        EXPECT_TRUE(QString::fromUtf8(ReadFile(key)).contains(QLatin1String("v740tls_dialog")));
+        EXPECT_FALSE(QString::fromUtf8(ReadFile(key)).contains(password));
+    }
+
+    // The next start finds it in the keyring.
+    PgConnect::ForgetRemembered();
+    const ServerSetup::Check check = ServerSetup::Test(CRegistrySettings::ReadDatabaseServer());
+    EXPECT_TRUE(check.ok) << check.message.toStdString();
+    qunsetenv("PGPASSFILE");
 }
 
 TEST_F(PgWindowTest, ASharedFolderWithTheDatabaseOnAServerTakesNoFolderLock) {

@@ -12,7 +12,7 @@ QString BinPath(const QString& program) {
 }
 
 ProcessResult RunProgram(const QString& program, const QStringList& args, const QStringList& env,
-                         int timeoutMs) {
+                         int timeoutMs, const QByteArray& input) {
     QProcess p;
     QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
     for (const QString& kv : env) {
@@ -21,6 +21,9 @@ ProcessResult RunProgram(const QString& program, const QStringList& args, const 
     }
     p.setProcessEnvironment(e);
     p.start(BinPath(program), args);
+    if (!input.isEmpty())
+        p.write(input);
+    p.closeWriteChannel();
     ProcessResult r;
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();

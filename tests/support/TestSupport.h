@@ -51,9 +51,10 @@ struct ProcessResult {
     QString out;
     QString err;
 };
-// Runs a program with extra environment entries ("NAME=value") and waits for it.
+// Runs a program with extra environment entries ("NAME=value") and `input` on its standard
+// input (then closed), and waits for it.
 ProcessResult RunProgram(const QString& program, const QStringList& args, const QStringList& env = {},
-                         int timeoutMs = 60000);
+                         int timeoutMs = 60000, const QByteArray& input = {});
 
 // Lets GoogleTest print QStrings readably in failure messages.
 inline void PrintTo(const QString& s, std::ostream* os) {

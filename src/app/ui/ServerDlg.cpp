@@ -6,6 +6,7 @@
 #include "store/DataLocation.h"
 #include "store/TextFormat.h"
 #include "store/TextIds.h"
+#include "store/pg/PgConnect.h"
 #include "upgrade/ServerSetup.h"
 
 #include <QApplication>
@@ -59,6 +60,9 @@ CServerDlg::CServerDlg(CVELMOR740PCRemoteDoc& doc, QWidget* parent) : QDialog(pa
     m_port->setPlaceholderText(QStringLiteral("5432"));
     m_dbname = field("dbname", 60210, "Database:");
     m_user = field("user", 60211, "User:");
+    m_password = field("password", 60222, "Password:");
+    m_password->setEchoMode(QLineEdit::Password);
+    m_password->setPlaceholderText(T(60223, "from ~/.pgpass or the desktop keyring"));
     m_sslmode = new QComboBox(this);
     m_sslmode->setObjectName(QStringLiteral("sslmode"));
     m_sslmode->addItems({QStringLiteral("verify-full"), QStringLiteral("verify-ca"),
@@ -75,7 +79,9 @@ CServerDlg::CServerDlg(CVELMOR740PCRemoteDoc& doc, QWidget* parent) : QDialog(pa
     form->addRow(T(60213, "Server certificate:"), certRow);
     layout->addLayout(form);
 
-    auto* note = new QLabel(T(60220, "Passwords are not kept here: put them in ~/.pgpass."), this);
+    auto* note = new QLabel(T(60220, "A password typed here is kept in the desktop keyring once the "
+                                     "connection works, never in the settings. ~/.pgpass serves as well."),
+                            this);
     note->setWordWrap(true);
     layout->addWidget(note);
     m_test = new QPushButton(T(60216, "Test connection"), this);
@@ -124,10 +130,17 @@ CServerDlg::CServerDlg(CVELMOR740PCRemoteDoc& doc, QWidget* parent) : QDialog(pa
     resize(qMax(sizeHint().width(), 520), sizeHint().height());
 }
 
+CServerDlg::~CServerDlg() {
+    // A typed password stays with the dialog; one the server took is remembered for the run
+    // by the connection code itself.
+    if (!m_offered.isEmpty())
+        PgConnect::Offer(m_offered, QString());
+}
+
 void CServerDlg::UpdateEnabled() {
     const bool server = m_server->isChecked();
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{m_host, m_port, m_dbname, m_user, m_sslmode, m_import, m_test})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_host, m_port, m_dbname, m_user, m_password, m_sslmode,
+                                                      m_import, m_test})
         w->setEnabled(server);
 }
 
@@ -152,6 +165,12 @@ bool CServerDlg::TestConnection() {
     const QString conninfo = Conninfo();
     if (conninfo.isEmpty())
         return true;
+    // The typed password is the only one tried, so that the test says whether it is right.
+    if (!m_offered.isEmpty())
+        PgConnect::Offer(m_offered, QString());
+    m_offered = m_password->text().isEmpty() ? QString() : conninfo;
+    if (!m_offered.isEmpty())
+        PgConnect::Offer(conninfo, m_password->text());
     ServerSetup::Check check;
     {
         CWaitCursor wait;
@@ -199,6 +218,16 @@ void CServerDlg::accept() {
     const QString conninfo = Conninfo();
     if (!conninfo.isEmpty() && !TestConnection())
         return; // the result line tells why; nothing is kept
+    if (!m_offered.isEmpty()) {
+        QString problem;
+        if (!PgConnect::KeepOffered(m_offered, problem)) {
+            // The choice still works for this run; the next start will ask the keyring in vain.
+            Notifier().ShowMessage(FormatText(T(60224, "The connection works, but the password could not "
+                                                       "be kept in the desktop keyring: %s"),
+                                              problem),
+                                   windowTitle(), CNotifier::Icon::Warning);
+        }
+    }
     if (conninfo != m_initial) {
         QString problem;
         if (!CRegistrySettings::WriteDatabaseServer(conninfo, &problem)) {

@@ -12,11 +12,13 @@ class QRadioButton;
 // Where this workstation's user database lives: the data folder's file or a PostgreSQL
 // server. The server's parts are entered field by field, tested, and its certificate
 // taken once; OK keeps a tested choice in the registry key (DatabaseServer) for the next
-// start. Passwords are never asked for here: they belong in ~/.pgpass.
+// start. A password typed here is tried alone on the test and, once the server took it,
+// kept in the desktop keyring, never in the settings (~/.pgpass serves as well).
 class CServerDlg : public QDialog {
     Q_OBJECT
 public:
     explicit CServerDlg(CVELMOR740PCRemoteDoc& doc, QWidget* parent = nullptr);
+    ~CServerDlg() override;
 
     // The connection string of the fields (empty with the file chosen).
     QString Conninfo() const;
@@ -39,6 +41,7 @@ private:
     QLineEdit* m_port = nullptr;
     QLineEdit* m_dbname = nullptr;
     QLineEdit* m_user = nullptr;
+    QLineEdit* m_password = nullptr;
     QComboBox* m_sslmode = nullptr;
     QLabel* m_certificate = nullptr;
     QPushButton* m_import = nullptr;
@@ -46,4 +49,5 @@ private:
     QLabel* m_result = nullptr;
     QString m_rootCert;
     QString m_initial; // the choice in force when the dialog opened
+    QString m_offered; // the connection string a typed password was offered for
 };

@@ -116,10 +116,13 @@ PGconn* Connect(const QString& conninfo, const std::vector<std::pair<const char*
 QString FailureText(PGconn* conn) {
     if (!conn)
         return QStringLiteral("out of memory");
-    QString message = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    // One line: the error box's description line carries it whole.
+    QString message = QString::fromUtf8(PQerrorMessage(conn)).simplified();
     if (PQconnectionNeedsPassword(conn)) {
+        if (!message.endsWith(QLatin1Char('.')))
+            message += QLatin1Char('.');
         message += QStringLiteral(
-            "\nThe server asks for a password: keep it in ~/.pgpass or in the desktop keyring (the "
+            " The server asks for a password: keep it in ~/.pgpass or in the desktop keyring (the "
             "File menu's Database server dialog, or v740ctl server-password).");
         if (!t_keyringError.isEmpty())
             message += QStringLiteral(" The desktop keyring: %1.").arg(t_keyringError);
