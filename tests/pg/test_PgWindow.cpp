@@ -291,6 +291,20 @@ TEST_F(PgWindowTest, APasswordTypedInTheDialogIsTriedAloneAndKeptInTheKeyringOnl
         EXPECT_FALSE(dialog.ResultText().contains(QLatin1String("wrong-one")));
         EXPECT_TRUE(Keyring::Lookup(login).isEmpty());
 
+        // The right one tested, then the file chosen after all: OK keeps no password.
+        word->clear();
+        QTest::keyClicks(word, password);
+        QTest::mouseClick(test, Qt::LeftButton);
+        ASSERT_TRUE(dialog.ResultText().startsWith(QLatin1String("Connected")))
+            << dialog.ResultText().toStdString();
+        auto* useFile = dialog.findChild<QRadioButton*>(QStringLiteral("useFile"));
+        QTest::mouseClick(useFile, Qt::LeftButton, {}, QPoint(5, useFile->height() / 2));
+        dialog.accept();
+        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_TRUE(Keyring::Lookup(login).isEmpty());
+        dialog.show();
+        QTest::mouseClick(useServer, Qt::LeftButton, {}, QPoint(5, useServer->height() / 2));
+
         // The right one: the test alone keeps nothing; OK keeps it in the keyring, not in the
         // settings.
         word->clear();

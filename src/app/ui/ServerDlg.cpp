@@ -168,9 +168,11 @@ bool CServerDlg::TestConnection() {
     // The typed password is the only one tried, so that the test says whether it is right.
     if (!m_offered.isEmpty())
         PgConnect::Offer(m_offered, QString());
-    m_offered = m_password->text().isEmpty() ? QString() : conninfo;
-    if (!m_offered.isEmpty())
+    m_offered.clear();
+    if (!m_password->text().isEmpty()) {
+        m_offered = conninfo;
         PgConnect::Offer(conninfo, m_password->text());
+    }
     ServerSetup::Check check;
     {
         CWaitCursor wait;
@@ -218,7 +220,8 @@ void CServerDlg::accept() {
     const QString conninfo = Conninfo();
     if (!conninfo.isEmpty() && !TestConnection())
         return; // the result line tells why; nothing is kept
-    if (!m_offered.isEmpty()) {
+    // Only for the server chosen now: one tested before the file was chosen is not kept.
+    if (!conninfo.isEmpty() && m_offered == conninfo) {
         QString problem;
         if (!PgConnect::KeepOffered(m_offered, problem)) {
             // The choice still works for this run; the next start will ask the keyring in vain.
