@@ -840,7 +840,9 @@ bool CXmlExchange::ImportSpecification(CAdoDatabase& db, const QString& name, co
     error = 0;
     Specification spec;
     bool loaded = false;
-    for (int attempt = 0; attempt < kDecisionAttempts; ++attempt) {
+    CConstraintsHandled handled(db);
+    int reruns = 0;
+    for (int pass = 0; pass < kImportPasses && reruns <= kDecisionReruns; ++pass) {
         const bool full = decision != ImportDecision::Update;
         if (!loaded || spec.full != full) {
             if (!LoadSpecification(full, name, guid, spec, error, text))
@@ -862,8 +864,10 @@ bool CXmlExchange::ImportSpecification(CAdoDatabase& db, const QString& name, co
             continue;
         }
         if (!WriteSpecification(db, spec)) {
-            if (ConstraintFailed(db))
+            if (ConstraintFailed(db)) {
+                ++reruns;
                 continue;
+            }
             error = db.GetErrorNumber();
             return false;
         }
@@ -883,7 +887,9 @@ bool CXmlExchange::ImportProtocol(CAdoDatabase& db, const ProtocolEntry& e, int&
     error = 0;
     Protocol p;
     bool loaded = false;
-    for (int attempt = 0; attempt < kDecisionAttempts; ++attempt) {
+    CConstraintsHandled handled(db);
+    int reruns = 0;
+    for (int pass = 0; pass < kImportPasses && reruns <= kDecisionReruns; ++pass) {
         const bool full = decision != ImportDecision::Update;
         if (!loaded || (full && !p.full)) {
             if (!LoadProtocol(full, e.guid, e.testDate, e.testTime, p, error, text))
@@ -927,15 +933,19 @@ bool CXmlExchange::ImportProtocol(CAdoDatabase& db, const ProtocolEntry& e, int&
                 other = current != (now == ImportDecision::NewTest ? nowId : 0);
             }
             db.CloseRecordset();
-            if (other)
+            if (other) {
+                ++reruns;
                 continue;
+            }
         }
         const bool ok = now == ImportDecision::Update
                             ? WriteProtocolUpdate(db, p, nowId)
                             : WriteNewProtocol(db, p, now == ImportDecision::NewTest, nowId);
         if (!ok) {
-            if (ConstraintFailed(db))
+            if (ConstraintFailed(db)) {
+                ++reruns;
                 continue;
+            }
             error = db.GetErrorNumber();
             return false;
         }

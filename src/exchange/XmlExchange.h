@@ -72,9 +72,10 @@ public:
     // The import of one list entry: `decision` (as the earlier check found it) is made again
     // against the committed state inside the write transaction that stores the record, so
     // two imports at once cannot both store it. When the state differs the decision is made
-    // anew, at most kDecisionAttempts times; then the import fails with
-    // kErrorDatabaseChanged and the name or device as `text`. A conflict returns false with
-    // `decision` Conflict and `error` 0.
+    // anew. A write that lost a race with another import (the other one stored the record
+    // or a protocol of the device first) is decided again at most kDecisionReruns times;
+    // then the import fails with kErrorDatabaseChanged and the name or device as `text`. A conflict returns
+    // false with `decision` Conflict and `error` 0.
     bool ImportSpecification(CAdoDatabase& db, const QString& name, const QString& guid, int& decision,
                              qint32& error, QString& text);
     struct ProtocolEntry {
@@ -84,7 +85,10 @@ public:
     };
     bool ImportProtocol(CAdoDatabase& db, const ProtocolEntry& entry, int& decision, qint32& id,
                         qint32& error, QString& text);
-    static constexpr int kDecisionAttempts = 3;
+    static constexpr int kDecisionReruns = 3;
+    // Passes that lost nothing (the decision changed before writing, the record must be
+    // read again in full) do not count as re-runs; this bounds them all the same.
+    static constexpr int kImportPasses = 2 * (kDecisionReruns + 1) + 1;
     static constexpr qint32 kErrorDatabaseChanged = 60020;
 
     // Releases the kept document.

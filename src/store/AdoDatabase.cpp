@@ -166,7 +166,8 @@ bool CAdoDatabase::FailFor(const DbFailure& failure, qint32 number) {
 
 bool CAdoDatabase::BackendFailed(qint32 number) {
     const DbFailure& f = m_backend->Failure();
-    ShowError(m_backend->Source(), f.description, f.code, f.meaning);
+    if (!(m_constraintsHandled && f.cause == DbFailure::Cause::Constraint))
+        ShowError(m_backend->Source(), f.description, f.code, f.meaning);
     return FailFor(f, number);
 }
 

@@ -121,6 +121,10 @@ public:
     bool IsServer() const;
     // True when the last failure was a unique, foreign-key or check constraint.
     bool LastFailureWasConstraint() const;
+    // While set, a constraint failure is left to the caller, which handles it (an import
+    // that lost a race with another workstation decides again), without the driver box.
+    void SetConstraintsHandled(bool handled) { m_constraintsHandled = handled; }
+    bool ConstraintsHandled() const { return m_constraintsHandled; }
 
     // "24.12.2019" -> "2019-12-24"; the parts are taken as they stand.
     bool DateToSql(const QString& text, QString& sql);
@@ -156,6 +160,7 @@ private:
     QString m_path;
     std::unique_ptr<Recordset> m_rs;
     qint32 m_lastError = 0;
+    bool m_constraintsHandled = false;
 };
 
 // Text inside an SQL literal: every apostrophe doubled.
@@ -163,6 +168,21 @@ QString SqlQuote(const QString& text);
 // The literal itself, apostrophes included.
 QString SqlLiteral(const QString& text);
 void AppendSqlLiteral(QString& sql, const QString& text);
+
+// Leaves constraint failures to the caller for its lifetime.
+class CConstraintsHandled {
+public:
+    explicit CConstraintsHandled(CAdoDatabase& db) : m_db(db), m_was(db.ConstraintsHandled()) {
+        db.SetConstraintsHandled(true);
+    }
+    ~CConstraintsHandled() { m_db.SetConstraintsHandled(m_was); }
+    CConstraintsHandled(const CConstraintsHandled&) = delete;
+    CConstraintsHandled& operator=(const CConstraintsHandled&) = delete;
+
+private:
+    CAdoDatabase& m_db;
+    bool m_was;
+};
 
 // Begins a transaction and rolls it back on destruction unless committed.
 class CTransaction {

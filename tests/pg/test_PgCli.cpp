@@ -95,7 +95,10 @@ TEST_F(PgCliTest, FourImportsAtOnceLeaveOneCurrentProtocolPerDevice) {
         p->start();
     for (QProcess* p : runs) {
         ASSERT_TRUE(p->waitForFinished(120000));
-        EXPECT_EQ(p->exitCode(), 0) << p->readAllStandardError().toStdString();
+        const QString err = QString::fromUtf8(p->readAllStandardError());
+        EXPECT_EQ(p->exitCode(), 0) << err.toStdString();
+        // A lost race is decided again quietly, without the driver's error box.
+        EXPECT_FALSE(err.contains(QLatin1String("duplicate key"))) << err.toStdString();
         delete p;
     }
     EXPECT_EQ(ServerCount(

@@ -1,5 +1,10 @@
 #include "PgTestServer.h"
 
+#include "exchange/ExchangeFixture.h"
+#include "exchange/ImportWorkflow.h"
+#include "exchange/XmlExchange.h"
+#include "exchange/XmlSource.h"
+
 #include "sheets/ProtocolMasterData.h"
 #include "sheets/SpecSheetPages.h"
 #include "store/AdoDatabase.h"
@@ -335,6 +340,73 @@ TEST_F(PgServerTest, TwoWorkstationsNeitherOverwriteNorDuplicate) {
     ASSERT_TRUE(a.MoveFirst());
     ASSERT_TRUE(a.GetLong(QStringLiteral("n"), n));
     EXPECT_EQ(n, 1);
+}
+
+// An import that loses the race for a device to another workstation's uncommitted
+// protocol waits for it, decides again against what was committed and keeps both tests;
+// the insert the server refused meanwhile is no error for the user.
+TEST_F(PgServerTest, AnImportThatLosesTheRaceForADeviceDecidesAgainQuietly) {
+    QTemporaryDir docs;
+    const XmlProtocolRecord mine = MakeProtocol(
+        QStringLiteral("Dev 1"), QStringLiteral("ACME"), QStringLiteral("{G1}"), QStringLiteral("Drill"),
+        QStringLiteral("{S-DRILL}"), QStringLiteral("05.03.2009"), QStringLiteral("12:00:00"));
+    WriteDocument(
+        docs.filePath(QStringLiteral("PV.xml")),
+        SpecificationDocument({MakeSpecification(QStringLiteral("Drill"), QStringLiteral("{S-DRILL}"))}));
+    WriteDocument(docs.filePath(QStringLiteral("GP.xml")), ProtocolDocument({mine}));
+    CFolderXmlSource source(docs.path());
+    {
+        CImportWorkflow specs(source, dir.path());
+        PreviewList list;
+        qint32 error = 0;
+        QString text;
+        ASSERT_TRUE(specs.Preview(ExchangeKind::Specifications, false, list, error, text)) << error;
+        ASSERT_TRUE(specs.Import(ExchangeKind::Specifications, list.rows).ok);
+    }
+    // The other workstation stores an earlier test of the device and has not committed yet.
+    CAdoDatabase other;
+    ASSERT_TRUE(other.Open(dir.path(), UserSchema::FileName()));
+    ASSERT_TRUE(other.BeginTrans());
+    ASSERT_TRUE(other.Execute(QStringLiteral(
+        "INSERT INTO GeraeteTab (Device, Client, SpecificationName, TestDate, History, myGUID) "
+        "VALUES ('Dev 1', 'ACME', 'Drill', '2009-03-05 10:00:00', 0, '{G1}')")));
+
+    CXmlExchange exchange(source);
+    const CXmlExchange::ProtocolEntry entry{
+        mine.master.device,
+        mine.master.client,
+        mine.master.guid,
+        mine.master.specificationName,
+        Preview::ParseDateTime(mine.master.testDate, mine.master.testTime),
+        mine.master.testDate,
+        mine.master.testTime};
+    int decision = ImportDecision::Insert;
+    qint32 id = 0;
+    qint32 error = 0;
+    QString text;
+    bool stored = false;
+    std::atomic<bool> done{false};
+    std::thread import([&] {
+        stored = exchange.ImportProtocol(db, entry, decision, id, error, text);
+        done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(done.load()) << "the insert waits for the other workstation's transaction";
+    ASSERT_TRUE(other.CommitTrans());
+    import.join();
+    EXPECT_TRUE(stored) << error << " " << text.toStdString();
+    EXPECT_EQ(decision, ImportDecision::NewTest);
+    EXPECT_TRUE(notes.recorder.messages.isEmpty()) << notes.recorder.Last().toStdString();
+    ASSERT_TRUE(db.OpenQuery(QStringLiteral("SELECT History, TestDate FROM GeraeteTab ORDER BY TestDate")));
+    QStringList rows;
+    for (bool row = db.HasRow(); row; row = db.MoveNext()) {
+        qint32 history = -1;
+        QDateTime tested;
+        EXPECT_TRUE(db.GetLong(QStringLiteral("History"), history));
+        EXPECT_TRUE(db.GetDate(QStringLiteral("TestDate"), tested));
+        rows << QStringLiteral("%1 %2").arg(history).arg(tested.toString(QStringLiteral("hh:mm")));
+    }
+    EXPECT_EQ(rows, QStringList({QStringLiteral("1 10:00"), QStringLiteral("0 12:00")}));
 }
 
 TEST_F(PgServerTest, NowIsTheWorkstationsWallClockInAnotherZone) {
