@@ -23,6 +23,15 @@
 namespace Cli {
 namespace {
 
+// A connection string that carries a password (or cannot be read) is refused, with why.
+bool Refused(const char* command, const QString& conninfo) {
+    const QString refusal = CPgBackend::CheckConninfo(conninfo);
+    if (refusal.isEmpty())
+        return false;
+    Err(QStringLiteral("%1: %2").arg(QLatin1String(command), refusal));
+    return true;
+}
+
 int CmdServerInit(const GlobalOptions&, const QStringList& args) {
     QString conninfo;
     QString language = NameOrder::DefaultLanguage();
@@ -49,11 +58,8 @@ int CmdServerInit(const GlobalOptions&, const QStringList& args) {
                            "\"host=db.example.org dbname=v740 sslmode=verify-full\""));
         return 2;
     }
-    const QString refusal = CPgBackend::CheckConninfo(conninfo);
-    if (!refusal.isEmpty()) {
-        Err(QStringLiteral("server-init: %1").arg(refusal));
+    if (Refused("server-init", conninfo))
         return 2;
-    }
     QString message;
     if (!PgSchema::InitServer(conninfo, language, logins, message)) {
         Err(QStringLiteral("server-init: %1").arg(message));
@@ -72,11 +78,8 @@ int CmdMigrate(const GlobalOptions& options, const QStringList& args) {
     }
     const bool toServer = args[0] == QLatin1String("--to");
     const QString conninfo = args[1];
-    const QString refusal = CPgBackend::CheckConninfo(conninfo);
-    if (!refusal.isEmpty()) {
-        Err(QStringLiteral("migrate: %1").arg(refusal));
+    if (Refused("migrate", conninfo))
         return 2;
-    }
     // The file side is always the data folder's file, whatever server is in force.
     DataLocation::SetServer(QString());
     const QString folder = DataFolder(options);
@@ -127,11 +130,8 @@ int CmdServerUse(const GlobalOptions&, const QStringList& args) {
         return 0;
     }
     const QString conninfo = args[0];
-    const QString refusal = CPgBackend::CheckConninfo(conninfo);
-    if (!refusal.isEmpty()) {
-        Err(QStringLiteral("server-use: %1").arg(refusal));
+    if (Refused("server-use", conninfo))
         return 2;
-    }
     const ServerSetup::Check check = ServerSetup::Test(conninfo);
     if (!check.ok) {
         Err(QStringLiteral("server-use: %1 was not kept: %2")
@@ -151,21 +151,22 @@ int CmdServerUse(const GlobalOptions&, const QStringList& args) {
 QString ReadPassword(const QString& prompt) {
     const bool terminal = ::isatty(STDIN_FILENO);
     termios saved{};
+    bool silenced = false;
     if (terminal) {
         std::fprintf(stderr, "%s", prompt.toLocal8Bit().constData());
         std::fflush(stderr);
         if (::tcgetattr(STDIN_FILENO, &saved) == 0) {
             termios quiet = saved;
             quiet.c_lflag &= ~tcflag_t(ECHO);
-            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+            silenced = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
         }
     }
     std::string line;
     std::getline(std::cin, line);
-    if (terminal) {
+    if (silenced) // only settings that were read are put back
         ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+    if (terminal)
         std::fprintf(stderr, "\n");
-    }
     if (!line.empty() && line.back() == '\r')
         line.pop_back();
     return QString::fromStdString(line);
@@ -179,11 +180,8 @@ int CmdServerPassword(const GlobalOptions&, const QStringList& args) {
         return 2;
     }
     const QString conninfo = args[0];
-    const QString refusal = CPgBackend::CheckConninfo(conninfo);
-    if (!refusal.isEmpty()) {
-        Err(QStringLiteral("server-password: %1").arg(refusal));
+    if (Refused("server-password", conninfo))
         return 2;
-    }
     const QString password =
         ReadPassword(QStringLiteral("Password for %1: ").arg(CPgBackend::Describe(conninfo)));
     if (password.isEmpty()) {

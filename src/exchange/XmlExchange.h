@@ -74,8 +74,8 @@ public:
     // two imports at once cannot both store it. When the state differs the decision is made
     // anew. A write that lost a race with another import (the other one stored the record
     // or a protocol of the device first) is decided again at most kDecisionReruns times;
-    // then the import fails with kErrorDatabaseChanged and the name or device as `text`. A conflict returns
-    // false with `decision` Conflict and `error` 0.
+    // then the import fails with kErrorDatabaseChanged and the name or device as `text`.
+    // A conflict returns false with `decision` Conflict and `error` 0.
     bool ImportSpecification(CAdoDatabase& db, const QString& name, const QString& guid, int& decision,
                              qint32& error, QString& text);
     struct ProtocolEntry {

@@ -356,12 +356,12 @@ TEST_F(PgServerTest, AnImportThatLosesTheRaceForADeviceDecidesAgainQuietly) {
     WriteDocument(docs.filePath(QStringLiteral("GP.xml")), ProtocolDocument({mine}));
     CFolderXmlSource source(docs.path());
     {
-        CImportWorkflow specs(source, dir.path());
+        CImportWorkflow catalogue(source, dir.path());
         PreviewList list;
         qint32 error = 0;
         QString text;
-        ASSERT_TRUE(specs.Preview(ExchangeKind::Specifications, false, list, error, text)) << error;
-        ASSERT_TRUE(specs.Import(ExchangeKind::Specifications, list.rows).ok);
+        ASSERT_TRUE(catalogue.Preview(ExchangeKind::Specifications, false, list, error, text)) << error;
+        ASSERT_TRUE(catalogue.Import(ExchangeKind::Specifications, list.rows).ok);
     }
     // The other workstation stores an earlier test of the device and has not committed yet.
     CAdoDatabase other;
